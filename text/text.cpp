@@ -1,0 +1,357 @@
+#include "text/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace lv {
+namespace {
+
+constexpr unsigned char kLeadMin = 0x80;
+
+bool IsLead(unsigned char c) { return c >= kLeadMin; }
+
+unsigned char FoldAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// Size in bytes of the character starting at i, or 0 when it is a lone lead
+// byte directly before the end of the text (the walk stops there).
+std::size_t CharSize(std::string_view t, std::size_t i) {
+  if (!IsLead(static_cast<unsigned char>(t[i]))) return 1;
+  return i + 1 < t.size() ? 2 : 0;
+}
+
+// Does sub occur at byte i of t? With ignoreCase only single-byte ASCII
+// letters of sub are folded; a two-byte character always compares exactly,
+// so a trail byte that happens to look like a letter is never folded.
+bool MatchAt(std::string_view t, std::size_t i, std::string_view sub,
+             bool ignoreCase) {
+  if (sub.size() > t.size() - i) return false;
+  if (!ignoreCase) return std::memcmp(t.data() + i, sub.data(), sub.size()) == 0;
+  for (std::size_t k = 0; k < sub.size(); ++k) {
+    auto a = static_cast<unsigned char>(t[i + k]);
+    auto b = static_cast<unsigned char>(sub[k]);
+    if (IsLead(b) && k + 1 < sub.size()) {
+      if (a != b || t[i + k + 1] != sub[k + 1]) return false;
+      ++k;
+    } else if (FoldAscii(a) != FoldAscii(b)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Walks the character starts of t from byte `from` (0-based) and returns the
+// first one at which sub occurs, or npos. Exact searches jump between
+// candidates found with string_view::find, so the walk stays one pass.
+std::size_t FindFrom(std::string_view t, std::string_view sub, std::size_t from,
+                     bool ignoreCase) {
+  std::size_t walk = from;
+  while (walk < t.size()) {
+    std::size_t candidate = walk;
+    if (!ignoreCase) {
+      candidate = t.find(sub, walk);
+      if (candidate == std::string_view::npos) return candidate;
+    }
+    // Advance the walk to the candidate, character by character.
+    while (walk < candidate) {
+      std::size_t n = CharSize(t, walk);
+      if (n == 0) return std::string_view::npos;
+      walk += n;
+    }
+    if (walk == candidate) {
+      std::size_t n = CharSize(t, walk);
+      if (n == 0) return std::string_view::npos;
+      if (MatchAt(t, walk, sub, ignoreCase)) return walk;
+      walk += n;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+int Len(std::string_view t) { return static_cast<int>(t.size()); }
+
+Text Left(std::string_view t, int n) {
+  if (n <= 0) return {};
+  return Text(t.substr(0, static_cast<std::size_t>(n)));
+}
+
+Text Right(std::string_view t, int n) {
+  if (n <= 0) return {};
+  if (static_cast<std::size_t>(n) >= t.size()) return Text(t);
+  return Text(t.substr(t.size() - static_cast<std::size_t>(n)));
+}
+
+Text Mid(std::string_view t, int start, int n) {
+  if (start < 1 || n <= 0 || static_cast<std::size_t>(start) > t.size()) return {};
+  return Text(t.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(n)));
+}
+
+int CharCode(std::string_view t, int pos) {
+  if (pos < 1 || static_cast<std::size_t>(pos) > t.size()) return 0;
+  return static_cast<signed char>(t[static_cast<std::size_t>(pos) - 1]);
+}
+
+Text CharFromCode(int c) {
+  const char byte = static_cast<char>(c & 0xFF);
+  if (byte == 0) return {};
+  return Text(1, byte);
+}
+
+int Find(std::string_view t, std::string_view sub, int start, bool ignoreCase) {
+  if (start < 1) start = 1;
+  if (static_cast<std::size_t>(start) > t.size()) return -1;
+  if (sub.empty()) return 1;
+  std::size_t at = FindFrom(t, sub, static_cast<std::size_t>(start) - 1, ignoreCase);
+  return at == std::string_view::npos ? -1 : static_cast<int>(at) + 1;
+}
+
+int FindBackward(std::string_view t, std::string_view sub, int start,
+                 bool ignoreCase) {
+  std::size_t window = t.size();
+  if (start != kWholeText) {
+    if (start <= 1) return -1;
+    window = std::min(window, static_cast<std::size_t>(start) - 1);
+  }
+  if (window == 0) return -1;
+  if (sub.empty()) return 1;
+  std::string_view inside = t.substr(0, window);
+  int last = -1;
+  std::size_t from = 0;
+  // The walk must see the whole text so that a lone lead byte at its real end
+  // is what stops it; matches are only accepted inside the window.
+  while (from < inside.size()) {
+    std::size_t at = FindFrom(t, sub, from, ignoreCase);
+    if (at == std::string_view::npos || at + sub.size() > window) break;
+    last = static_cast<int>(at) + 1;
+    from = at + CharSize(t, at);
+  }
+  return last;
+}
+
+Text Replace(std::string_view t, std::string_view sub, std::string_view repl,
+             int start, int count, bool matchCase) {
+  if (start < 1) start = 1;
+  if (t.empty() || sub.empty() || static_cast<std::size_t>(start) > t.size() ||
+      count == 0) {
+    return Text(t);
+  }
+  Text out;
+  out.reserve(t.size());
+  std::size_t copied = static_cast<std::size_t>(start) - 1;
+  out.append(t.substr(0, copied));
+  int left = count;
+  while (left != 0) {
+    std::size_t at = FindFrom(t, sub, copied, !matchCase);
+    if (at == std::string_view::npos) break;
+    out.append(t.substr(copied, at - copied));
+    out.append(repl);
+    copied = at + sub.size();
+    if (left > 0) --left;
+  }
+  // Copy the rest character by character so that a lone lead byte at the
+  // very end is dropped, as the walk would drop it.
+  std::string_view rest = t.substr(copied);
+  if (!rest.empty()) {
+    std::size_t keep = rest.size();
+    std::size_t i = 0;
+    while (i < rest.size()) {
+      std::size_t n = CharSize(rest, i);
+      if (n == 0) { keep = i; break; }
+      i += n;
+    }
+    out.append(rest.substr(0, keep));
+  }
+  return out;
+}
+
+TextArray Split(std::string_view t, std::string_view delimiter, int max) {
+  TextArray pieces;
+  if (t.empty()) return pieces;
+  if (delimiter.empty()) {
+    pieces.emplace_back(t);
+    return pieces;
+  }
+  std::size_t from = 0;
+  while (max < 0 || pieces.size() < static_cast<std::size_t>(max)) {
+    std::size_t at = FindFrom(t, delimiter, from, false);
+    if (at == std::string_view::npos) {
+      if (from < t.size()) pieces.emplace_back(t.substr(from));
+      break;
+    }
+    pieces.emplace_back(t.substr(from, at - from));
+    from = at + delimiter.size();
+  }
+  return pieces;
+}
+
+Text Trim(std::string_view t) {
+  auto isSpaceAt = [&](std::size_t i, std::size_t n) {
+    return (n == 1 && t[i] == ' ') ||
+           (n == 2 && static_cast<unsigned char>(t[i]) == 0xA1 &&
+            static_cast<unsigned char>(t[i + 1]) == 0xA1);
+  };
+  std::size_t begin = 0;
+  std::size_t end = 0;  // one past the last character that is not a space
+  bool seenText = false;
+  std::size_t i = 0;
+  while (i < t.size()) {
+    std::size_t n = CharSize(t, i);
+    if (n == 0) {
+      // A lone lead byte ends the text: it is dropped, and since it was the
+      // last character (not a space), the spaces before it stay.
+      if (!seenText) begin = i;
+      end = i;
+      return Text(t.substr(begin, end - begin));
+    }
+    if (!isSpaceAt(i, n)) {
+      if (!seenText) { begin = i; seenText = true; }
+      end = i + n;
+    }
+    i += n;
+  }
+  if (!seenText) return {};
+  return Text(t.substr(begin, end - begin));
+}
+
+Text Upper(std::string_view t) {
+  Text out(t);
+  std::size_t i = 0;
+  while (i < out.size()) {
+    std::size_t n = CharSize(out, i);
+    if (n == 0) break;
+    if (n == 1 && out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 32);
+    i += n;
+  }
+  return out;
+}
+
+int Compare(std::string_view a, std::string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  int c = std::memcmp(a.data(), b.data(), n);
+  if (c == 0) c = a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+ByteSet JoinBytes(const std::vector<ByteSet>& parts) {
+  std::size_t total = 0;
+  for (const ByteSet& p : parts) total += p.size();
+  ByteSet out;
+  out.reserve(total);
+  for (const ByteSet& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+ByteSet ToBytes(std::string_view t) { return ByteSet(t.begin(), t.end()); }
+
+Text BytesToText(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return {};
+  const void* zero = std::memchr(data, 0, size);
+  std::size_t n = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - data) : size;
+  return Text(reinterpret_cast<const char*>(data), n);
+}
+
+Text BytesToText(const ByteSet& b) { return BytesToText(b.data(), b.size()); }
+
+int BytesLen(const ByteSet& b) { return static_cast<int>(b.size()); }
+
+ByteSet BytesMid(const ByteSet& b, int start, int n) {
+  long long first = std::clamp<long long>(start, 1, static_cast<long long>(b.size()) + 1) - 1;
+  long long count = std::max(n, 0);
+  long long last = std::min<long long>(first + count, static_cast<long long>(b.size()));
+  return ByteSet(b.begin() + first, b.begin() + last);
+}
+
+ByteSet BlankBytes(int n) { return ByteSet(static_cast<std::size_t>(std::max(n, 0)), 0); }
+
+Text BlankText(int n) { return Text(static_cast<std::size_t>(std::max(n, 0)), ' '); }
+
+std::uint8_t ToByte(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+
+std::int32_t ShiftLeft(std::int32_t v, int n) {
+  unsigned s = static_cast<unsigned>(n) & 31u;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << s);
+}
+
+std::int32_t ShiftRight(std::int32_t v, int n) {
+  unsigned s = static_cast<unsigned>(n) & 31u;
+  // Sign-keeping shift written without relying on how >> treats negatives.
+  if (v >= 0) return v >> s;
+  return ~(~v >> s);
+}
+
+std::int32_t BitAnd(std::int32_t a, std::int32_t b) { return a & b; }
+
+double Modulo(double a, double b) { return std::fmod(a, b); }
+
+Text ToText(long long v) { return std::to_string(v); }
+
+double ToNumber(std::string_view t) {
+  // Full-width forms to ASCII, character by character.
+  Text ascii;
+  ascii.reserve(t.size());
+  std::size_t i = 0;
+  while (i < t.size()) {
+    std::size_t n = CharSize(t, i);
+    if (n == 0) break;
+    if (n == 2) {
+      auto hi = static_cast<unsigned char>(t[i]);
+      auto lo = static_cast<unsigned char>(t[i + 1]);
+      if (hi == 0xA3 && lo >= 0xA1 && lo <= 0xFE) {
+        ascii.push_back(static_cast<char>(lo - 0x80));
+      } else if (hi == 0xA1 && lo == 0xA1) {
+        ascii.push_back(' ');
+      } else if (hi == 0xA1 && lo == 0xAB) {
+        ascii.push_back('~');
+      } else if (hi == 0xA1 && (lo == 0xEE || lo == 0xEF)) {
+        ascii.push_back('*');
+      } else {
+        ascii.append(t.substr(i, 2));
+      }
+    } else {
+      ascii.push_back(t[i]);
+    }
+    i += n;
+  }
+
+  // The longest leading decimal real number after leading white space.
+  std::size_t p = ascii.find_first_not_of(" \t\n\v\f\r");
+  if (p == Text::npos) return 0;
+  bool negative = false;
+  if (ascii[p] == '+' || ascii[p] == '-') negative = ascii[p++] == '-';
+  auto isDigit = [&](std::size_t k) { return k < ascii.size() && ascii[k] >= '0' && ascii[k] <= '9'; };
+  std::size_t numStart = p;
+  std::size_t digits = 0;
+  while (isDigit(p)) { ++p; ++digits; }
+  if (p < ascii.size() && ascii[p] == '.') {
+    std::size_t q = p + 1;
+    std::size_t frac = 0;
+    while (isDigit(q)) { ++q; ++frac; }
+    if (digits + frac > 0) { p = q; digits += frac; }
+  }
+  if (digits == 0) return 0;
+  if (p < ascii.size() && (ascii[p] == 'e' || ascii[p] == 'E')) {
+    std::size_t q = p + 1;
+    if (q < ascii.size() && (ascii[q] == '+' || ascii[q] == '-')) ++q;
+    if (isDigit(q)) {
+      while (isDigit(q)) ++q;
+      p = q;
+    }
+  }
+  double value = 0;
+  auto [end, ec] = std::from_chars(ascii.data() + numStart, ascii.data() + p, value);
+  (void)end;
+  if (ec == std::errc::result_out_of_range) {
+    // Decide between overflow and underflow by the exponent's sign.
+    std::size_t e = ascii.find_first_of("eE", numStart);
+    bool tiny = e != Text::npos && e < p && e + 1 < p && ascii[e + 1] == '-';
+    value = tiny ? 0.0 : HUGE_VAL;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace lv

@@ -1,0 +1,191 @@
+#include "win/com.h"
+
+#include <cstring>
+#include <vector>
+
+namespace lv::win {
+namespace {
+
+// Frees what a failed call left in its exception record.
+void ClearExcepInfo(EXCEPINFO& e) {
+  if (e.pfnDeferredFillIn) e.pfnDeferredFillIn(&e);
+  ::SysFreeString(e.bstrSource);
+  ::SysFreeString(e.bstrDescription);
+  ::SysFreeString(e.bstrHelpFile);
+  e = EXCEPINFO{};
+}
+
+WORD DispatchFlags(CallKind kind) {
+  switch (kind) {
+    case CallKind::Method: return DISPATCH_METHOD;
+    case CallKind::PropertyGet: return DISPATCH_PROPERTYGET;
+    case CallKind::PropertyPut: return DISPATCH_PROPERTYPUT;
+  }
+  return DISPATCH_METHOD;
+}
+
+}  // namespace
+
+Bstr Bstr::FromText(std::string_view t) {
+  const int size = static_cast<int>(t.size());
+  const int units = size == 0 ? 0 : ::MultiByteToWideChar(CP_ACP, 0, t.data(), size, nullptr, 0);
+  BSTR s = ::SysAllocStringLen(nullptr, static_cast<UINT>(units));
+  if (s && units > 0) ::MultiByteToWideChar(CP_ACP, 0, t.data(), size, s, units);
+  return Bstr(s);
+}
+
+Text TextFromBstr(BSTR s) {
+  const int units = static_cast<int>(::SysStringLen(s));
+  if (units == 0) return {};
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, s, units, nullptr, 0, nullptr, nullptr);
+  Text out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) ::WideCharToMultiByte(CP_ACP, 0, s, units, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+Variant Variant::FromText(std::string_view t) {
+  Variant v;
+  v.vt = VT_BSTR;
+  v.bstrVal = Bstr::FromText(t).Release();
+  return v;
+}
+
+Variant Variant::FromInt(LONG value) {
+  Variant v;
+  v.vt = VT_I4;
+  v.lVal = value;
+  return v;
+}
+
+Variant Variant::FromBool(bool value) {
+  Variant v;
+  v.vt = VT_BOOL;
+  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return v;
+}
+
+Variant Variant::FromDouble(double value) {
+  Variant v;
+  v.vt = VT_R8;
+  v.dblVal = value;
+  return v;
+}
+
+Variant Variant::FromBytes(const ByteSet& b) {
+  Variant v;
+  SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(b.size()));
+  if (!array) return v;
+  void* data = nullptr;
+  if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+    if (!b.empty()) std::memcpy(data, b.data(), b.size());
+    ::SafeArrayUnaccessData(array);
+  }
+  v.vt = VT_ARRAY | VT_UI1;
+  v.parray = array;
+  return v;
+}
+
+Variant Variant::FromDispatch(IDispatch* d) {
+  Variant v;
+  v.vt = VT_DISPATCH;
+  v.pdispVal = d;
+  if (d) d->AddRef();
+  return v;
+}
+
+Text VariantToText(const VARIANT& v) {
+  if (v.vt == VT_BSTR) return TextFromBstr(v.bstrVal);
+  Variant changed;
+  if (FAILED(::VariantChangeType(&changed, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return {};
+  return TextFromBstr(changed.bstrVal);
+}
+
+double VariantToNumber(const VARIANT& v) {
+  Variant changed;
+  if (FAILED(::VariantChangeType(&changed, const_cast<VARIANT*>(&v), 0, VT_R8))) return 0;
+  return changed.dblVal;
+}
+
+ByteSet VariantToBytes(const VARIANT& v) {
+  if (v.vt != (VT_ARRAY | VT_UI1) || !v.parray || ::SafeArrayGetDim(v.parray) != 1) return {};
+  LONG lower = 0;
+  LONG upper = -1;
+  if (FAILED(::SafeArrayGetLBound(v.parray, 1, &lower)) ||
+      FAILED(::SafeArrayGetUBound(v.parray, 1, &upper)) || upper < lower) {
+    return {};
+  }
+  void* data = nullptr;
+  if (FAILED(::SafeArrayAccessData(v.parray, &data))) return {};
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  ByteSet out(bytes, bytes + (static_cast<std::size_t>(upper) - static_cast<std::size_t>(lower) + 1));
+  ::SafeArrayUnaccessData(v.parray);
+  return out;
+}
+
+ComPtr<IDispatch> VariantToDispatch(const VARIANT& v) {
+  if (v.vt == VT_DISPATCH) return ComPtr<IDispatch>::Share(v.pdispVal);
+  if (v.vt == VT_UNKNOWN && v.punkVal) {
+    ComPtr<IDispatch> d;
+    v.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(d.Put()));
+    return d;
+  }
+  return {};
+}
+
+Arg Arg::Copy(const VARIANT& v) {
+  Arg a;
+  ::VariantCopy(&a.v_, const_cast<VARIANT*>(&v));
+  return a;
+}
+
+Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
+               std::initializer_list<Arg> args, HRESULT* hr) {
+  Variant result;
+  HRESULT status = E_POINTER;
+  if (obj) {
+    DISPID id = DISPID_UNKNOWN;
+    auto* names = const_cast<LPOLESTR>(name);
+    status = obj->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id);
+    if (SUCCEEDED(status)) {
+      // DISPPARAMS wants the arguments right to left. The copies are shallow:
+      // the callee only reads them and the Args keep ownership.
+      std::vector<VARIANT> reversed;
+      reversed.reserve(args.size());
+      for (auto it = args.end(); it != args.begin();) reversed.push_back((--it)->Value());
+      DISPID putId = DISPID_PROPERTYPUT;
+      DISPPARAMS params{};
+      params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+      params.cArgs = static_cast<UINT>(reversed.size());
+      if (kind == CallKind::PropertyPut) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+      }
+      EXCEPINFO excep{};
+      UINT badArg = 0;
+      status = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DispatchFlags(kind), &params,
+                           kind == CallKind::PropertyPut ? nullptr : result.Put(), &excep, &badArg);
+      ClearExcepInfo(excep);
+      if (FAILED(status)) result.Put();
+    }
+  }
+  if (hr) *hr = status;
+  return result;
+}
+
+bool PutProperty(IDispatch* obj, const wchar_t* name,
+                 std::initializer_list<Arg> indexAndValue) {
+  HRESULT hr = E_FAIL;
+  Invoke(obj, name, CallKind::PropertyPut, indexAndValue, &hr);
+  return SUCCEEDED(hr);
+}
+
+ComPtr<IDispatch> CreateObject(const wchar_t* progId) {
+  CLSID clsid{};
+  ComPtr<IDispatch> obj;
+  if (FAILED(::CLSIDFromProgID(progId, &clsid))) return obj;
+  ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                     reinterpret_cast<void**>(obj.Put()));
+  return obj;
+}
+
+}  // namespace lv::win

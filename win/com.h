@@ -1,0 +1,193 @@
+// The late-bound COM layer every COM user of Lumivant shares: owners for
+// interface pointers, BSTRs and VARIANTs, and one helper that invokes a
+// member by name. Failures are quiet: a failed call yields an empty Variant,
+// and the readers turn anything unexpected into the empty value of the type.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
+#include "text/text.h"
+
+namespace lv::win {
+
+// Owns one reference to a COM interface. Copying adds a reference.
+template <typename I>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(std::nullptr_t) {}
+  // Takes a new reference to p; the caller keeps its own.
+  static ComPtr Share(I* p) {
+    if (p) p->AddRef();
+    ComPtr c;
+    c.p_ = p;
+    return c;
+  }
+  ~ComPtr() { Reset(); }
+  ComPtr(const ComPtr& o) : p_(o.p_) {
+    if (p_) p_->AddRef();
+  }
+  ComPtr& operator=(const ComPtr& o) {
+    if (this != &o) *this = Share(o.p_);
+    return *this;
+  }
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& o) noexcept {
+    if (this != &o) {
+      Reset();
+      p_ = std::exchange(o.p_, nullptr);
+    }
+    return *this;
+  }
+
+  I* Get() const { return p_; }
+  I* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  // Releases what is held, then gives the slot to a function that fills it
+  // with a reference this owner takes over.
+  I** Put() {
+    Reset();
+    return &p_;
+  }
+  void Reset() {
+    if (I* old = std::exchange(p_, nullptr)) old->Release();
+  }
+
+ private:
+  I* p_ = nullptr;
+};
+
+// Owns one BSTR.
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(BSTR owned) : s_(owned) {}
+  ~Bstr() { Reset(); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  Bstr(Bstr&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
+  Bstr& operator=(Bstr&& o) noexcept {
+    if (this != &o) {
+      Reset();
+      s_ = std::exchange(o.s_, nullptr);
+    }
+    return *this;
+  }
+
+  // Converted from the ANSI code page.
+  static Bstr FromText(std::string_view t);
+  BSTR Get() const { return s_; }
+  BSTR Release() { return std::exchange(s_, nullptr); }
+  void Reset() {
+    if (BSTR old = std::exchange(s_, nullptr)) ::SysFreeString(old);
+  }
+
+ private:
+  BSTR s_ = nullptr;
+};
+
+// A VARIANT that clears itself. Move-only; same layout as VARIANT so that
+// arrays of it can be handed to COM.
+class Variant : public VARIANT {
+ public:
+  Variant() { ::VariantInit(this); }
+  ~Variant() { ::VariantClear(this); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  Variant(Variant&& o) noexcept : VARIANT(o) { ::VariantInit(&o); }
+  Variant& operator=(Variant&& o) noexcept {
+    if (this != &o) {
+      ::VariantClear(this);
+      static_cast<VARIANT&>(*this) = o;
+      ::VariantInit(&o);
+    }
+    return *this;
+  }
+
+  static Variant FromText(std::string_view t);  // VT_BSTR from the ANSI code page
+  static Variant FromInt(LONG v);               // VT_I4
+  static Variant FromBool(bool v);              // VT_BOOL
+  static Variant FromDouble(double v);          // VT_R8
+  static Variant FromBytes(const ByteSet& b);   // VT_ARRAY | VT_UI1
+  static Variant FromDispatch(IDispatch* d);    // VT_DISPATCH, adds a reference
+
+  // Empties the variant and hands out its address to be filled.
+  VARIANT* Put() {
+    ::VariantClear(this);
+    return this;
+  }
+  bool IsEmpty() const { return vt == VT_EMPTY; }
+};
+static_assert(sizeof(Variant) == sizeof(VARIANT), "Variant must stay a plain VARIANT");
+
+// Readers: the empty value of the type when the variant cannot be read so.
+Text TextFromBstr(BSTR s);               // to the ANSI code page, whole length
+Text VariantToText(const VARIANT& v);    // through a change to VT_BSTR
+double VariantToNumber(const VARIANT& v);  // through a change to VT_R8
+ByteSet VariantToBytes(const VARIANT& v);  // only a one-dimensional byte array
+ComPtr<IDispatch> VariantToDispatch(const VARIANT& v);
+
+// One argument of a late-bound call, converted by its C++ type.
+class Arg {
+ public:
+  Arg(std::string_view t) : v_(Variant::FromText(t)) {}
+  Arg(const char* t) : v_(Variant::FromText(t ? t : "")) {}
+  Arg(const Text& t) : v_(Variant::FromText(t)) {}
+  Arg(int v) : v_(Variant::FromInt(v)) {}
+  Arg(bool v) : v_(Variant::FromBool(v)) {}
+  Arg(double v) : v_(Variant::FromDouble(v)) {}
+  Arg(const ByteSet& b) : v_(Variant::FromBytes(b)) {}
+  Arg(IDispatch* d) : v_(Variant::FromDispatch(d)) {}
+  // A copy of an existing variant (for example a held subject string).
+  static Arg Copy(const VARIANT& v);
+  const VARIANT& Value() const { return v_; }
+
+ private:
+  Arg() = default;
+  Variant v_;
+};
+
+enum class CallKind { Method, PropertyGet, PropertyPut };
+
+// Invokes the member `name` of obj. Arguments are given left to right; for a
+// property put the last one is the value. Returns the result, or an empty
+// Variant when obj is null, the name is unknown or the call fails; the
+// HRESULT goes to *hr when asked for. Exception information is freed.
+Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
+               std::initializer_list<Arg> args = {}, HRESULT* hr = nullptr);
+
+inline Variant CallMethod(IDispatch* obj, const wchar_t* name,
+                          std::initializer_list<Arg> args = {}) {
+  return Invoke(obj, name, CallKind::Method, args);
+}
+inline Variant GetProperty(IDispatch* obj, const wchar_t* name,
+                           std::initializer_list<Arg> args = {}) {
+  return Invoke(obj, name, CallKind::PropertyGet, args);
+}
+// Returns false when the write failed.
+bool PutProperty(IDispatch* obj, const wchar_t* name,
+                 std::initializer_list<Arg> indexAndValue);
+
+// Creates an automation object from its ProgID; null on failure.
+ComPtr<IDispatch> CreateObject(const wchar_t* progId);
+
+// One CoInitialize for the lifetime of a scope, undone only when it took.
+class ComScope {
+ public:
+  ComScope() : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
+  ~ComScope() {
+    if (ok_) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool ok_;
+};
+
+}  // namespace lv::win
