@@ -1,0 +1,7 @@
+#include "app/crawl.h"
+
+namespace lv::app {
+
+void RunCrawl(const CrawlTargets&) {}
+
+}  // namespace lv::app

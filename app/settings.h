@@ -1,0 +1,21 @@
+// The run directory and the remembered save folder ("路径.ini" beside the
+// program, section "路径保存", key "路径").
+#pragma once
+
+#include <string_view>
+
+#include "text/text.h"
+
+namespace lv::app {
+
+// The folder that holds the program file, without a trailing backslash
+// (a bare drive such as C: for a program in a drive root).
+Text RunDirectory();
+// The settings file's path: runDirectory joined with "\路径.ini".
+Text SettingsFilePath(std::string_view runDirectory);
+// The saved folder; empty when the file, section or key is missing.
+Text ReadSaveFolder(std::string_view settingsPath);
+// Creates the file, section and key as needed; the result is not looked at.
+void WriteSaveFolder(std::string_view settingsPath, std::string_view folder);
+
+}  // namespace lv::app
