@@ -23,53 +23,95 @@ std::size_t CharSize(std::string_view t, std::size_t i) {
   return i + 1 < t.size() ? 2 : 0;
 }
 
-// Does sub occur at byte i of t? With ignoreCase only single-byte ASCII
-// letters of sub are folded; a two-byte character always compares exactly,
-// so a trail byte that happens to look like a letter is never folded.
-bool MatchAt(std::string_view t, std::size_t i, std::string_view sub,
-             bool ignoreCase) {
-  if (sub.size() > t.size() - i) return false;
-  if (!ignoreCase) return std::memcmp(t.data() + i, sub.data(), sub.size()) == 0;
-  for (std::size_t k = 0; k < sub.size(); ++k) {
-    auto a = static_cast<unsigned char>(t[i + k]);
-    auto b = static_cast<unsigned char>(sub[k]);
-    if (IsLead(b) && k + 1 < sub.size()) {
-      if (a != b || t[i + k + 1] != sub[k + 1]) return false;
-      ++k;
-    } else if (FoldAscii(a) != FoldAscii(b)) {
-      return false;
+// The occurrences of a marker that begin at character starts of a text, found
+// in one left-to-right pass (Knuth-Morris-Pratt), so that find, find backward,
+// replace and split stay linear whatever the text and the marker are.
+//
+// Ignoring case folds ASCII letters that stand alone as characters; the two
+// bytes of a two-byte character always compare exactly. The marker and the
+// text are each folded along their own character walk: where the walks line
+// up at a match, folded bytes are equal exactly when the characters match.
+class Occurrences {
+ public:
+  // sub must not be empty. Occurrences must begin at or after `from` (taken
+  // as a character start) and end at or before `end`.
+  Occurrences(std::string_view t, std::string_view sub, bool ignoreCase,
+              std::size_t from, std::size_t end)
+      : t_(t), sub_(sub), ignoreCase_(ignoreCase), end_(std::min(end, t.size())) {
+    if (ignoreCase_) {
+      for (std::size_t i = 0; i < sub_.size(); ++i) {
+        if (IsLead(static_cast<unsigned char>(sub_[i]))) {
+          ++i;  // the trail byte stays as it is
+        } else {
+          sub_[i] = static_cast<char>(FoldAscii(static_cast<unsigned char>(sub_[i])));
+        }
+      }
     }
+    prefix_.resize(sub_.size());
+    std::size_t k = 0;
+    for (std::size_t i = 1; i < sub_.size(); ++i) {
+      while (k > 0 && sub_[i] != sub_[k]) k = prefix_[k - 1];
+      if (sub_[i] == sub_[k]) ++k;
+      prefix_[i] = k;
+    }
+    RestartAt(from);
   }
-  return true;
-}
 
-// Walks the character starts of t from byte `from` (0-based) and returns the
-// first one at which sub occurs, or npos. Exact searches jump between
-// candidates found with string_view::find, so the walk stays one pass.
-std::size_t FindFrom(std::string_view t, std::string_view sub, std::size_t from,
-                     bool ignoreCase) {
-  std::size_t walk = from;
-  while (walk < t.size()) {
-    std::size_t candidate = walk;
-    if (!ignoreCase) {
-      candidate = t.find(sub, walk);
-      if (candidate == std::string_view::npos) return candidate;
-    }
-    // Advance the walk to the candidate, character by character.
-    while (walk < candidate) {
-      std::size_t n = CharSize(t, walk);
-      if (n == 0) return std::string_view::npos;
-      walk += n;
-    }
-    if (walk == candidate) {
-      std::size_t n = CharSize(t, walk);
-      if (n == 0) return std::string_view::npos;
-      if (MatchAt(t, walk, sub, ignoreCase)) return walk;
-      walk += n;
-    }
+  // Goes on from `from` as from a character start, forgetting any partial
+  // match: after a replaced or split-off match the scan never looks back.
+  void RestartAt(std::size_t from) {
+    scan_ = walk_ = fold_ = from;
+    matched_ = 0;
   }
-  return std::string_view::npos;
-}
+
+  // The next occurrence (0-based), overlapping ones included; npos when none.
+  std::size_t Next() {
+    const std::size_t m = sub_.size();
+    while (scan_ < end_) {
+      if (matched_ == 0 && !ignoreCase_) {
+        const void* hit = std::memchr(t_.data() + scan_, sub_[0], end_ - scan_);
+        if (hit == nullptr) break;
+        scan_ = static_cast<std::size_t>(static_cast<const char*>(hit) - t_.data());
+      }
+      const char c = ByteAt(scan_++);
+      while (matched_ > 0 && c != sub_[matched_]) matched_ = prefix_[matched_ - 1];
+      if (c == sub_[matched_]) ++matched_;
+      if (matched_ == m) {
+        matched_ = prefix_[m - 1];
+        const std::size_t at = scan_ - m;
+        if (IsCharStart(at)) return at;
+      }
+    }
+    scan_ = end_;
+    return std::string_view::npos;
+  }
+
+ private:
+  // Byte j of the text as the matcher sees it.
+  char ByteAt(std::size_t j) {
+    if (!ignoreCase_) return t_[j];
+    while (fold_ < j) fold_ += IsLead(static_cast<unsigned char>(t_[fold_])) ? 2 : 1;
+    if (fold_ != j) return t_[j];  // a trail byte
+    return static_cast<char>(FoldAscii(static_cast<unsigned char>(t_[j])));
+  }
+
+  // Does the character walk from the start position reach byte s, and may a
+  // match begin there? A lone lead byte at the end of the text stops the walk.
+  bool IsCharStart(std::size_t s) {
+    while (walk_ < s) walk_ += IsLead(static_cast<unsigned char>(t_[walk_])) ? 2 : 1;
+    return walk_ == s && CharSize(t_, s) != 0;
+  }
+
+  std::string_view t_;
+  Text sub_;  // folded when ignoring case
+  std::vector<std::size_t> prefix_;
+  bool ignoreCase_;
+  std::size_t end_;
+  std::size_t scan_ = 0;     // next byte fed to the matcher
+  std::size_t matched_ = 0;  // length of the partial match before scan_
+  std::size_t walk_ = 0;     // character walk that checks where matches begin
+  std::size_t fold_ = 0;     // character walk that decides which bytes fold
+};
 
 }  // namespace
 
@@ -106,7 +148,8 @@ int Find(std::string_view t, std::string_view sub, int start, bool ignoreCase) {
   if (start < 1) start = 1;
   if (static_cast<std::size_t>(start) > t.size()) return -1;
   if (sub.empty()) return 1;
-  std::size_t at = FindFrom(t, sub, static_cast<std::size_t>(start) - 1, ignoreCase);
+  const std::size_t at =
+      Occurrences(t, sub, ignoreCase, static_cast<std::size_t>(start) - 1, t.size()).Next();
   return at == std::string_view::npos ? -1 : static_cast<int>(at) + 1;
 }
 
@@ -119,16 +162,12 @@ int FindBackward(std::string_view t, std::string_view sub, int start,
   }
   if (window == 0) return -1;
   if (sub.empty()) return 1;
-  std::string_view inside = t.substr(0, window);
+  // The walk runs from byte 1 so that matches begin at true character starts.
+  Occurrences occurrences(t, sub, ignoreCase, 0, window);
   int last = -1;
-  std::size_t from = 0;
-  // The walk must see the whole text so that a lone lead byte at its real end
-  // is what stops it; matches are only accepted inside the window.
-  while (from < inside.size()) {
-    std::size_t at = FindFrom(t, sub, from, ignoreCase);
-    if (at == std::string_view::npos || at + sub.size() > window) break;
+  for (std::size_t at = occurrences.Next(); at != std::string_view::npos;
+       at = occurrences.Next()) {
     last = static_cast<int>(at) + 1;
-    from = at + CharSize(t, at);
   }
   return last;
 }
@@ -144,14 +183,14 @@ Text Replace(std::string_view t, std::string_view sub, std::string_view repl,
   out.reserve(t.size());
   std::size_t copied = static_cast<std::size_t>(start) - 1;
   out.append(t.substr(0, copied));
-  int left = count;
-  while (left != 0) {
-    std::size_t at = FindFrom(t, sub, copied, !matchCase);
+  Occurrences occurrences(t, sub, !matchCase, copied, t.size());
+  for (int left = count; left != 0; left = left > 0 ? left - 1 : left) {
+    const std::size_t at = occurrences.Next();
     if (at == std::string_view::npos) break;
     out.append(t.substr(copied, at - copied));
     out.append(repl);
     copied = at + sub.size();
-    if (left > 0) --left;
+    occurrences.RestartAt(copied);
   }
   // Copy the rest character by character so that a lone lead byte at the
   // very end is dropped, as the walk would drop it.
@@ -176,15 +215,17 @@ TextArray Split(std::string_view t, std::string_view delimiter, int max) {
     pieces.emplace_back(t);
     return pieces;
   }
+  Occurrences occurrences(t, delimiter, false, 0, t.size());
   std::size_t from = 0;
   while (max < 0 || pieces.size() < static_cast<std::size_t>(max)) {
-    std::size_t at = FindFrom(t, delimiter, from, false);
+    const std::size_t at = occurrences.Next();
     if (at == std::string_view::npos) {
       if (from < t.size()) pieces.emplace_back(t.substr(from));
       break;
     }
     pieces.emplace_back(t.substr(from, at - from));
     from = at + delimiter.size();
+    occurrences.RestartAt(from);
   }
   return pieces;
 }
