@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <ole2.h>
 
 #include <initializer_list>
 #include <string_view>
@@ -176,18 +177,33 @@ bool PutProperty(IDispatch* obj, const wchar_t* name,
 // Creates an automation object from its ProgID; null on failure.
 ComPtr<IDispatch> CreateObject(const wchar_t* progId);
 
-// One CoInitialize for the lifetime of a scope, undone only when it took.
-class ComScope {
+// One initialisation for the lifetime of a scope, undone only when it took.
+// Library gives Initialize() and Uninitialize(): plain functions rather than
+// template arguments, since the address of an imported function is not a
+// constant for every compiler.
+template <typename Library>
+class InitializeScope {
  public:
-  ComScope() : ok_(SUCCEEDED(::CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (ok_) ::CoUninitialize();
+  InitializeScope() : ok_(SUCCEEDED(Library::Initialize())) {}
+  ~InitializeScope() {
+    if (ok_) Library::Uninitialize();
   }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
+  InitializeScope(const InitializeScope&) = delete;
+  InitializeScope& operator=(const InitializeScope&) = delete;
 
  private:
   bool ok_;
 };
+struct ComLibrary {
+  static HRESULT Initialize() { return ::CoInitialize(nullptr); }
+  static void Uninitialize() { ::CoUninitialize(); }
+};
+struct OleLibrary {
+  static HRESULT Initialize() { return ::OleInitialize(nullptr); }
+  static void Uninitialize() { ::OleUninitialize(); }
+};
+using ComScope = InitializeScope<ComLibrary>;
+// COM plus OLE's clipboard and drag and drop, for the GUI thread.
+using OleScope = InitializeScope<OleLibrary>;
 
 }  // namespace lv::win
