@@ -1,0 +1,107 @@
+#include "win/com.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/fake_dispatch.h"
+
+namespace lv::win {
+namespace {
+
+using ::testing::ElementsAre;
+using lv::testing::FakeDispatch;
+
+class ComLayer : public ::testing::Test {
+ protected:
+  ComScope com;
+  ComPtr<FakeDispatch> fake = FakeDispatch::Create();
+};
+
+TEST_F(ComLayer, ArgumentsArriveLeftToRightWithTheirTypes) {
+  CallMethod(fake.Get(), L"Do",
+             {"GET", Text("中文"), std::string_view("v"), 7, false, 2.5, ByteSet{0, 0x80, 0xFF}});
+  ASSERT_EQ(fake->Calls().size(), 1u);
+  const lv::testing::FakeCall& call = fake->Calls()[0];
+  EXPECT_EQ(call.flags, DISPATCH_METHOD);
+  EXPECT_EQ(call.Describe(),
+            "Do(BSTR \"GET\", BSTR \"中文\", BSTR \"v\", I4 7, BOOL false, R8 2.5, "
+            "UI1[3]{00 80 FF})");
+  // Texts cross from the ANSI code page as proper UTF-16.
+  EXPECT_STREQ(call.args[1].bstrVal, L"中文");
+}
+
+TEST_F(ComLayer, PropertyPutPassesTheValueAsTheNamedArgument) {
+  EXPECT_TRUE(PutProperty(fake.Get(), L"Option", {4, 0}));
+  GetProperty(fake.Get(), L"Status");
+  ASSERT_EQ(fake->Calls().size(), 2u);
+  EXPECT_EQ(fake->Calls()[0].flags, DISPATCH_PROPERTYPUT);
+  EXPECT_EQ(fake->Calls()[0].namedArgs, 1);
+  EXPECT_EQ(fake->Calls()[1].flags, DISPATCH_PROPERTYGET);
+  EXPECT_THAT(fake->Describe(), ElementsAre("put Option(I4 4, I4 0)", "get Status()"));
+}
+
+TEST_F(ComLayer, ResultsAreReadAsTheKindAskedFor) {
+  fake->SetResult(L"Number", Variant::FromText("12.5"));
+  fake->SetResult(L"Count", Variant::FromInt(42));
+  fake->SetResult(L"Body", Variant::FromBytes({'a', 0, 'b'}));
+  fake->SetResult(L"Text", Variant::FromText("中文"));
+
+  EXPECT_EQ(VariantToNumber(GetProperty(fake.Get(), L"Number")), 12.5);
+  EXPECT_EQ(VariantToText(GetProperty(fake.Get(), L"Count")), "42");
+  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Body")), (ByteSet{'a', 0, 'b'}));
+  EXPECT_EQ(VariantToText(CallMethod(fake.Get(), L"Text")), "中文");
+  // Anything that cannot be read so gives the empty value.
+  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Text")), ByteSet());
+  EXPECT_EQ(VariantToNumber(GetProperty(fake.Get(), L"Text")), 0);
+  EXPECT_EQ(VariantToBytes(Variant::FromBytes({})), ByteSet());
+}
+
+TEST_F(ComLayer, FailuresYieldTheEmptyValue) {
+  fake->SetResult(L"Broken", Variant::FromInt(1));
+  fake->SetFailure(L"Broken");
+  fake->SetUnknown(L"Missing");
+
+  HRESULT hr = S_OK;
+  EXPECT_TRUE(Invoke(fake.Get(), L"Broken", CallKind::Method, {}, &hr).IsEmpty());
+  EXPECT_EQ(hr, DISP_E_EXCEPTION);
+  EXPECT_TRUE(Invoke(fake.Get(), L"Missing", CallKind::PropertyGet, {}, &hr).IsEmpty());
+  EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
+  EXPECT_FALSE(PutProperty(fake.Get(), L"Missing", {1}));
+  EXPECT_TRUE(Invoke(nullptr, L"Any", CallKind::Method, {}, &hr).IsEmpty());
+  EXPECT_TRUE(FAILED(hr));
+  // The unknown member never reached Invoke.
+  EXPECT_THAT(fake->Describe(), ElementsAre("Broken()"));
+}
+
+TEST_F(ComLayer, OwnersKeepTheReferenceCountStraight) {
+  {
+    ComPtr<IDispatch> shared = ComPtr<IDispatch>::Share(fake.Get());
+    ComPtr<IDispatch> copy = shared;
+    ComPtr<IDispatch> moved = std::move(copy);
+    EXPECT_EQ(fake->RefCount(), 3u);
+    Variant held = Variant::FromDispatch(fake.Get());
+    EXPECT_EQ(fake->RefCount(), 4u);
+    ComPtr<IDispatch> read = VariantToDispatch(held);
+    EXPECT_EQ(fake->RefCount(), 5u);
+    // Put releases what it held before handing out the slot.
+    fake->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(read.Put()));
+    EXPECT_EQ(fake->RefCount(), 5u);
+    // An object passed as an argument is released with the argument.
+    CallMethod(fake.Get(), L"Take", {static_cast<IDispatch*>(fake.Get())});
+    fake->ClearCalls();
+    EXPECT_EQ(fake->RefCount(), 5u);
+  }
+  EXPECT_EQ(fake->RefCount(), 1u);
+}
+
+TEST_F(ComLayer, TextsConvertWholeIncludingEmpty) {
+  Bstr empty = Bstr::FromText("");
+  ASSERT_NE(empty.Get(), nullptr);
+  EXPECT_EQ(::SysStringLen(empty.Get()), 0u);
+  EXPECT_EQ(TextFromBstr(nullptr), "");
+  const Text withZero("a\0中", 4);
+  EXPECT_EQ(TextFromBstr(Bstr::FromText(withZero).Get()), withZero);
+}
+
+}  // namespace
+}  // namespace lv::win
