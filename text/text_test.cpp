@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 namespace lv {
 namespace {
@@ -435,12 +436,17 @@ Text RandomText(std::mt19937& rng, std::size_t maxLength) {
   return t;
 }
 
+// A random text and a random marker that is not empty.
+std::pair<Text, Text> RandomSearch(std::mt19937& rng, std::size_t maxMarker) {
+  std::pair<Text, Text> search{RandomText(rng, 24), RandomText(rng, maxMarker)};
+  if (search.second.empty()) search.second = "a";
+  return search;
+}
+
 TEST(SearchReference, FindAndFindBackwardAgreeWithTheCharacterWalk) {
   std::mt19937 rng(20240611);
   for (int round = 0; round < 20000; ++round) {
-    const Text t = RandomText(rng, 24);
-    Text sub = RandomText(rng, 4);
-    if (sub.empty()) sub = "a";
+    const auto [t, sub] = RandomSearch(rng, 4);
     const bool ignoreCase = round % 2 == 1;
     const int start = std::uniform_int_distribution<int>(0, static_cast<int>(t.size()) + 1)(rng);
     SCOPED_TRACE(testing::Message() << Shown(t) << " / " << Shown(sub) << " start " << start
@@ -466,9 +472,7 @@ TEST(SearchReference, FindAndFindBackwardAgreeWithTheCharacterWalk) {
 TEST(SearchReference, ReplaceAndSplitAgreeWithTheCharacterWalk) {
   std::mt19937 rng(7);
   for (int round = 0; round < 20000; ++round) {
-    const Text t = RandomText(rng, 24);
-    Text sub = RandomText(rng, 3);
-    if (sub.empty()) sub = ",";
+    const auto [t, sub] = RandomSearch(rng, 3);
     const bool matchCase = round % 2 == 0;
     SCOPED_TRACE(testing::Message() << Shown(t) << " / " << Shown(sub)
                                     << (matchCase ? "" : " ignoring case"));
