@@ -1,0 +1,193 @@
+#include "http/http_request.h"
+
+#include <climits>
+#include <cmath>
+
+#include "http/base64.h"
+#include "http/cookies.h"
+#include "http/header_block.h"
+#include "text/extract.h"
+#include "win/com.h"
+
+namespace lv {
+namespace {
+
+constexpr std::int32_t kDefaultTimeoutMs = 15000;
+constexpr int kProxySettingNamed = 2;
+constexpr int kOptionEnableRedirects = 6;
+constexpr std::string_view kCrLf = "\r\n";
+
+constexpr const char* kVerbs[] = {"GET",     "POST",   "HEAD",  "PUT",
+                                  "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int kPost = 1;
+
+bool Contains(std::string_view text, std::string_view sub, bool ignoreCase) {
+  return Find(text, sub, 1, ignoreCase) > 0;
+}
+
+struct DefaultHeader {
+  std::string_view marker;
+  std::string_view line;  // appended when the marker is missing
+};
+
+void AppendUnlessPresent(Text& block, const DefaultHeader& header) {
+  if (Contains(block, header.marker, /*ignoreCase=*/true)) return;
+  block.append(header.line);
+}
+
+// The browser-like headers every request carries unless the caller's block
+// already holds their markers. The markers are looked for anywhere in the
+// block, so a header such as X-Accept also keeps the default Accept out; a
+// later default sees what the earlier ones appended.
+Text WithDefaultHeaders(Text block, std::string_view url, bool post) {
+  const Text referer = "\r\nReferer: " + Text(url);
+  const DefaultHeader headers[] = {
+      {"Accept:", "\r\nAccept: */*"},
+      {"Referer:", referer},
+      {"Accept-Language:", "\r\nAccept-Language: zh-cn"},
+      {"User-Agent:", "\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)"},
+  };
+  for (const DefaultHeader& header : headers) AppendUnlessPresent(block, header);
+  if (post) {
+    AppendUnlessPresent(block, {"Content-Type:", "\r\nContent-Type: application/x-www-form-urlencoded"});
+  }
+  return block;
+}
+
+// Milliseconds for SetTimeouts, or nothing when the object keeps its own.
+// A number of seconds too large for the milliseconds to fit is held at the
+// largest value the object accepts.
+std::optional<int> TimeoutMs(std::int32_t seconds) {
+  if (seconds == -1) return std::nullopt;
+  if (seconds <= 0) return kDefaultTimeoutMs;
+  if (seconds > INT_MAX / 1000) return INT_MAX;
+  return seconds * 1000;
+}
+
+void SetHeader(IDispatch* request, std::string_view name, std::string_view value) {
+  win::CallMethod(request, L"SetRequestHeader", {name, value});
+}
+
+// The Basic header goes out with the request itself, before any challenge
+// from the proxy.
+void SetProxyCredentials(IDispatch* request, const HttpRequestOptions& o, int flags) {
+  if (o.ProxyAddress.empty() || o.ProxyUser.empty()) return;
+  win::CallMethod(request, L"SetCredentials", {o.ProxyUser, o.ProxyPassword, flags});
+  if (flags != 1) return;
+  // Base64Encode may pad what it is given: hand it a scratch copy.
+  ByteSet scratch = ToBytes(o.ProxyUser + ":" + o.ProxyPassword);
+  SetHeader(request, "Proxy-Authorization", "Basic " + Base64Encode(scratch));
+}
+
+void SendCookies(IDispatch* request, Text& cookies) {
+  if (!cookies.empty() && Contains(cookies, "Cookie:", /*ignoreCase=*/true)) {
+    cookies = Replace(cookies, "Cookie:", "", /*matchCase=*/false);
+  }
+  SetHeader(request, "Cookie", cookies);
+}
+
+// A block without CR LF is one header, sent even when empty. Lines of a
+// longer block are sent one by one; a keep-alive line is left out there
+// because the object manages its connections itself.
+void SendHeaderBlock(IDispatch* request, const Text& block) {
+  if (!Contains(block, kCrLf, /*ignoreCase=*/false)) {
+    SetHeader(request, HeaderName(block), HeaderValue(block));
+    return;
+  }
+  for (const Text& line : Split(block, kCrLf)) {
+    if (line.empty()) continue;
+    const Text name = HeaderName(line);
+    const Text value = HeaderValue(line);
+    if (name == "Connection" && value == "keep-alive") continue;
+    SetHeader(request, name, value);
+  }
+}
+
+void Send(IDispatch* request, const HttpRequestOptions& o) {
+  if (!o.BodyBytes.empty()) {
+    win::CallMethod(request, L"Send", {o.BodyBytes});
+  } else {
+    win::CallMethod(request, L"Send", {o.BodyText});
+  }
+}
+
+std::int32_t StatusOf(IDispatch* request) {
+  const double status = std::trunc(win::VariantToNumber(win::GetProperty(request, L"Status")));
+  if (!(status >= INT32_MIN && status <= INT32_MAX)) return 0;
+  return static_cast<std::int32_t>(status);
+}
+
+// The name=value pair of every "Set-Cookie: " line (name spelt exactly so),
+// joined by "; ".
+Text ReceivedCookies(const Text& headers) {
+  Text cookies;
+  for (const Text& line : Split(headers, kCrLf)) {
+    if (TextBefore(line, ": ") != "Set-Cookie") continue;
+    const Text pair = Contains(line, ";", /*ignoreCase=*/false)
+                          ? TextBetween(line, "Set-Cookie:", ";")
+                          : Replace(line, "Set-Cookie:", "", /*matchCase=*/false);
+    cookies += Trim(pair) + "; ";
+  }
+  if (Right(cookies, 2) == "; ") cookies.resize(cookies.size() - 2);
+  return cookies;
+}
+
+}  // namespace
+
+ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
+  const HttpRequestOptions& o = options;
+  const bool autoMergeCookies = o.AutoMergeCookies.value_or(true);
+  const bool addDefaultHeaders = o.AddDefaultHeaders.value_or(true);
+  const bool normalizeHeaderNames = o.NormalizeHeaderNames.value_or(true);
+  const int credentialFlags = o.CredentialFlags.value_or(1);
+
+  // COM is initialised before the object exists and undone after its release.
+  win::ComScope com;
+  const int method = (o.Method < 0 || o.Method > 7) ? 0 : o.Method;
+
+  win::ComPtr<IDispatch> object =
+      o.ExistingRequest ? win::ComPtr<IDispatch>::Share(*o.ExistingRequest)
+                        : win::CreateObject(L"WinHttp.WinHttpRequest.5.1");
+  if (!o.ExistingRequest && !object) return {};
+  IDispatch* request = object.Get();
+
+  if (const std::optional<int> ms = TimeoutMs(o.TimeoutSeconds)) {
+    win::CallMethod(request, L"SetTimeouts", {*ms, *ms, *ms, *ms});
+  }
+  if (!o.ProxyAddress.empty()) {
+    win::CallMethod(request, L"SetProxy", {kProxySettingNamed, o.ProxyAddress});
+  }
+  win::CallMethod(request, L"Open", {kVerbs[method], Url, false});
+  if (o.DisableRedirects) win::PutProperty(request, L"Option", {kOptionEnableRedirects, 0});
+  // Certificate errors are deliberately not ignored: HTTPS requests keep the
+  // object's certificate checks.
+
+  Text block = o.RequestHeaders;
+  if (addDefaultHeaders) block = WithDefaultHeaders(std::move(block), Url, method == kPost);
+  if (normalizeHeaderNames) block = NormalizeHeaderBlock(block);
+
+  SetProxyCredentials(request, o, credentialFlags);
+  if (o.RequestCookies) SendCookies(request, *o.RequestCookies);
+  SendHeaderBlock(request, block);
+  Send(request, o);
+
+  ByteSet body = win::VariantToBytes(win::GetProperty(request, L"ResponseBody"));
+
+  Text scratchHeaders;
+  Text& responseHeaders = o.ResponseHeaders ? *o.ResponseHeaders : scratchHeaders;
+  responseHeaders = win::VariantToText(win::CallMethod(request, L"GetAllResponseHeaders"));
+
+  std::int32_t scratchStatus = 0;
+  std::int32_t& statusCode = o.StatusCode ? *o.StatusCode : scratchStatus;
+  statusCode = StatusOf(request);
+
+  Text scratchCookies;
+  Text& responseCookies = o.ResponseCookies ? *o.ResponseCookies : scratchCookies;
+  responseCookies = ReceivedCookies(responseHeaders);
+  if (autoMergeCookies && o.RequestCookies) {
+    responseCookies = MergeCookies(*o.RequestCookies, responseCookies);
+  }
+  return body;
+}
+
+}  // namespace lv
