@@ -11,6 +11,7 @@ constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0
 constexpr DWORD kReadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;  // 0x84000000
 constexpr DWORD kMaxReadSize = 102400;
 constexpr DWORD kDefaultReadSize = 10240;
+constexpr long long kMaxReserve = 256LL * 1024 * 1024;
 
 // One internet handle serves every download for the rest of the process.
 // It is deliberately never closed: it must outlive every download, and
@@ -99,6 +100,13 @@ ImageDownload DownloadImage(std::string_view address) {
   DWORD readSize = kDefaultReadSize;
   if (length > 0) readSize = static_cast<DWORD>(length + 1 > kMaxReadSize ? kMaxReadSize : length + 1);
 
+  // Room for the whole announced body and the final empty read at once:
+  // growing by doubling would copy the body and touch up to three times its
+  // size in fresh pages, which under Wine costs as much as the transfer. The
+  // cap keeps a lying length from reserving without bound.
+  if (length > 0) {
+    result.bytes.reserve(static_cast<std::size_t>(length < kMaxReserve ? length : kMaxReserve) + readSize);
+  }
   bool reachedEnd = false;
   for (;;) {
     // Read straight into the tail of the buffer; vector growth keeps the
