@@ -27,7 +27,7 @@ links=24
 bash scripts/deps.sh
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DLV_WERROR=ON >/dev/null
+    -DLV_WERROR=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
 fi
 cmake --build "$build" -j2 --target Lumivant crawl_bench_driver >/dev/null
 driver=$build/app/crawl_bench_driver.exe

@@ -122,13 +122,20 @@ int Crawl(const char* site, const char* pages) {
   const double start = Now();
   ::PostMessageA(program.Window(), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
+  // A program that ends before its closing message has crashed.
+  win::UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, program.ProcessId()));
+  if (!process) return 1;
   HWND box = nullptr;
   for (DWORD waited = 0; !box && waited < kCrawlPatienceMs; waited += kPollMs) {
     box = MessageBoxOf(program);
-    if (!box) ::Sleep(kPollMs);
+    if (!box && ::WaitForSingleObject(process.Get(), kPollMs) == WAIT_OBJECT_0) break;
   }
   const double seconds = Now() - start;
-  if (!box) return 1;
+  if (!box) {
+    CountAndRemove(folder);
+    std::fprintf(stderr, "no closing message after %.3f s\n", seconds);
+    return 1;
+  }
 
   const Memory memory = PeakMemoryOf(program.ProcessId());
   const bool clean = IsCleanMessage(box);
