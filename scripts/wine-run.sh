@@ -7,10 +7,17 @@ export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ ! -f "$prefix/system.reg" ]; then
+if [ ! -f "$prefix/.ready" ]; then
   mkdir -p "$prefix"
-  # One start-up makes the prefix; later runs reuse it.
-  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
-  wineserver -w || true
+  # One start-up makes the prefix and later runs reuse it; the lock keeps
+  # tests started together from making it twice at once.
+  (
+    flock 9
+    if [ ! -f "$prefix/.ready" ]; then
+      /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+      wineserver -w || true
+      touch "$prefix/.ready"
+    fi
+  ) 9>"$prefix.lock"
 fi
 exec /usr/lib/wine/wine64 "$@"
