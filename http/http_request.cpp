@@ -74,9 +74,7 @@ void SetProxyCredentials(IDispatch* request, const HttpRequestOptions& o, int fl
   if (o.ProxyAddress.empty() || o.ProxyUser.empty()) return;
   win::CallMethod(request, L"SetCredentials", {o.ProxyUser, o.ProxyPassword, flags});
   if (flags != 1) return;
-  // Base64Encode may pad what it is given: hand it a scratch copy.
-  ByteSet scratch = ToBytes(o.ProxyUser + ":" + o.ProxyPassword);
-  SetHeader(request, "Proxy-Authorization", "Basic " + Base64Encode(scratch));
+  SetHeader(request, "Proxy-Authorization", "Basic " + Base64Encode(ToBytes(o.ProxyUser + ":" + o.ProxyPassword)));
 }
 
 void SendCookies(IDispatch* request, Text& cookies) {
