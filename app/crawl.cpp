@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "app/image_download.h"
@@ -47,12 +48,20 @@ void ShowMessage(const Text& message) {
 bool IsSuccess(int status) { return status >= 200 && status <= 299; }
 
 // Saves one wallpaper's image under `fileName`; false when nothing was saved.
-bool SaveImage(const Text& imageAddress, const Text& folder, const Text& fileName, bool& folderReady) {
+// The image is received into `storage`, which keeps its memory for the next
+// image: under Wine, touching a fresh buffer of an image's size costs about
+// as much as receiving the image.
+bool SaveImage(const Text& imageAddress, const Text& folder, const Text& fileName, bool& folderReady,
+               ByteSet& storage) {
   if (imageAddress.empty()) return false;
-  const ImageDownload image = DownloadImage(imageAddress);
-  if (!IsSavable(image)) return false;
-  if (!folderReady) folderReady = EnsureFolder(folder);
-  return folderReady && ReplaceFileWith(fileName, image.bytes);
+  ImageDownload image = DownloadImage(imageAddress, std::move(storage));
+  bool saved = false;
+  if (IsSavable(image)) {
+    if (!folderReady) folderReady = EnsureFolder(folder);
+    saved = folderReady && ReplaceFileWith(fileName, image.bytes);
+  }
+  storage = std::move(image.bytes);
+  return saved;
 }
 
 }  // namespace
@@ -103,6 +112,7 @@ void RunCrawl(const CrawlTargets& targets) {
 
   CrawlTally tally;
   bool folderReady = false;
+  ByteSet imageStorage;
   for (int page = 1; page <= pageCount; ++page) {
     ::SetWindowTextA(targets.window, kCaptionCrawling);
     int listingStatus = 0;
@@ -116,7 +126,7 @@ void RunCrawl(const CrawlTargets& targets) {
       const Text detail = FetchPageText(matcher.SubMatchText(link, 1));
       const Text imageAddress = TextBetween(detail, kImageLeftMarker, kImageRightMarker);
       const Text fileName = folder + "\\" + ToText(fileCounter) + ".png";
-      if (SaveImage(imageAddress, folder, fileName, folderReady)) {
+      if (SaveImage(imageAddress, folder, fileName, folderReady, imageStorage)) {
         ++tally.imagesSaved;
       } else {
         ++tally.imagesFailed;

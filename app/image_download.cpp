@@ -3,6 +3,7 @@
 #include "win/handle.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace lv::app {
 namespace {
@@ -71,8 +72,10 @@ int StatusCode(HINTERNET request) {
 
 }  // namespace
 
-ImageDownload DownloadImage(std::string_view address) {
+ImageDownload DownloadImage(std::string_view address, ByteSet storage) {
   ImageDownload result;
+  result.bytes = std::move(storage);
+  result.bytes.clear();
   if (address.empty()) return result;
   // A fragment is never sent.
   const Text cut(address.substr(0, address.find('#')));

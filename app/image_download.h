@@ -15,8 +15,11 @@ struct ImageDownload {
 };
 
 // Downloads one address. An empty address, or one that cannot be split into
-// its parts, sends nothing and gives an empty result.
-ImageDownload DownloadImage(std::string_view address);
+// its parts, sends nothing and gives an empty result. The bytes are received
+// into `storage`, whose contents are dropped but whose memory is kept: a
+// caller that hands back the previous image's bytes spares every image after
+// the first a fresh allocation of its size.
+ImageDownload DownloadImage(std::string_view address, ByteSet storage = {});
 
 // Whether a download may be saved as an image: a success status, at least one
 // byte, and nothing cut short.
