@@ -155,6 +155,7 @@ for s in $sizes_list; do
   i=$((i + 1))
 done
 
+echo "measured in $SECONDS s" >&2
 python3 - "$results" "$links" <<'EOF'
 import statistics, sys
 from collections import OrderedDict
