@@ -135,7 +135,8 @@ baseline_run() {
 results=$dir/results
 : >"$results"
 for r in $(seq "$runs"); do
-  line=$(driver_run idle)
+  line=$(driver_run idle || true)
+  [[ $line == idle* ]] || { echo "the idle program did not start" >&2; exit 1; }
   echo "idle run $r: $line" >&2
   echo "$line" >>"$results"
 done
@@ -145,7 +146,7 @@ for s in $sizes_list; do
   site=$dir/site-$s
   for p in $pages_list; do
     for r in $(seq "$runs"); do
-      crawl=$(driver_run crawl "http://127.0.0.1:${ports[$i]}" "$p")
+      crawl=$(driver_run crawl "http://127.0.0.1:${ports[$i]}" "$p" || true)
       [[ $crawl == crawl* ]] || { echo "the crawl of P=$p S=$s did not finish" >&2; exit 1; }
       base=$(baseline_run "$site" "$p")
       echo "P=$p S=$s run $r: $crawl | $base" >&2

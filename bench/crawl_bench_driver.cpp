@@ -65,11 +65,12 @@ HWND MessageBoxOf(const Program& program) {
   return std::strcmp(caption, kMessageTitle) == 0 ? box : nullptr;
 }
 
-bool IsCleanMessage(HWND box) {
+// The message's text: its one static control that holds text.
+Text MessageText(HWND box) {
   for (HWND child : ChildrenOf(box)) {
-    if (::lstrcmpiA(ClassOf(child).c_str(), "Static") == 0 && TextOf(child) == kCleanMessage) return true;
+    if (::lstrcmpiA(ClassOf(child).c_str(), "Static") == 0 && !TextOf(child).empty()) return TextOf(child);
   }
-  return false;
+  return {};
 }
 
 struct Written {
@@ -138,7 +139,9 @@ int Crawl(const char* site, const char* pages) {
   }
 
   const Memory memory = PeakMemoryOf(program.ProcessId());
-  const bool clean = IsCleanMessage(box);
+  const Text message = MessageText(box);
+  const bool clean = message == kCleanMessage;
+  if (!clean) std::fprintf(stderr, "closing message: %s\n", Replace(message, "\r\n", "; ", /*matchCase=*/true).c_str());
   ::PostMessageA(box, WM_COMMAND, IDOK, 0);
   program.Close();
   const Written written = CountAndRemove(folder);
