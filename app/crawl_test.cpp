@@ -12,16 +12,16 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "crawl/settings.h"
 #include "testing/http_server.h"
+#include "testing/wallpaper_site.h"
 #include "app/window_driver.h"
 
 namespace lv::app {
+using crawl::ReadSaveFolder;
 namespace {
 
-using lv::testing::HttpServer;
-using lv::testing::Reply;
-using lv::testing::ServedRequest;
+using namespace lv::testing;
 
 constexpr DWORD kCrawlPatienceMs = 60000;
 
@@ -62,117 +62,18 @@ void Click(HWND button) {
                  reinterpret_cast<LPARAM>(button));
 }
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Image bytes that a text conversion or a cut at a zero byte would spoil.
-std::string PngBytes(const std::string& tag) {
-  std::string bytes = "\x89PNG\r\n\x1a\n";
-  bytes += std::string("\0\0\0\rIHDR", 8) + tag;
-  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7 + tag.size()));
-  return bytes;
-}
-
-std::string JpegBytes(const std::string& tag) {
-  return std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11) + tag + std::string(200, '\xC3') + "\xFF\xD9";
-}
-
-std::string LinkTag(const std::string& href) {
-  return "<a class=\"preview\" href=\"" + href + "\" target=\"_blank\">";
-}
-
-// Tags a user would call links, but that the exact pattern must not find.
-std::string Decoys(const std::string& href) {
-  return "<a class=\"preview\"\nhref=\"" + href + "\" >" +        // broken across lines
-         "<a href=\"" + href + "\" class=\"preview\" >" +         // attributes reordered
-         "<a  class=\"preview\" href=\"" + href + "\" >" +        // two spaces
-         "<a class=\"preview\" href=\"" + href + "\">";           // no space after the quote
-}
-
-std::string ListingPage(const std::vector<std::string>& hrefs, const std::string& decoyHref) {
-  std::string page = "<html><head><meta charset=\"utf-8\"><title>排行榜</title></head><body><ul>\n";
-  for (const std::string& href : hrefs) page += "<li>" + LinkTag(href) + "壁纸</a></li>\n";
-  page += Decoys(decoyHref) + "\n</ul></body></html>";
-  return page;
-}
-
-std::string DetailPage(const std::string& imageUrl) {
-  return "<html><body><h1>高清壁纸</h1><img id=\"wallpaper\" src=\"" + imageUrl +
-         "\" alt=\"壁纸\" width=\"1920\"></body></html>";
-}
-
-// A site of wallpapers: page → the names of its wallpapers; each wallpaper
-// has a detail page /w/<name> and an image /full/<name>.
-class Site {
- public:
-  void AddPage(int page, const std::vector<std::string>& names) {
-    std::vector<std::string> hrefs;
-    for (const std::string& name : names) {
-      hrefs.push_back(server_.Url("/w/" + name));
-      if (!images_.count(name)) AddWallpaper(name, PngBytes(name));
-    }
-    listings_[page] = ListingPage(hrefs, server_.Url("/w/decoy"));
-    server_.Route("/toplist?page=" + std::to_string(page), Reply::Body(listings_[page], "text/html; charset=utf-8"));
-  }
-  const std::string& Listing(int page) { return listings_[page]; }
-  void AddWallpaper(const std::string& name, const std::string& bytes, const std::string& type = "image/png") {
-    images_[name] = bytes;
-    server_.Route("/w/" + name, Reply::Body(DetailPage(server_.Url("/full/" + name + "#frag")), "text/html"));
-    server_.Route("/full/" + name, Reply::Body(bytes, type));
-  }
-  HttpServer& Server() { return server_; }
-  const std::string& Image(const std::string& name) { return images_[name]; }
-
-  std::vector<std::string> Targets() const {
-    std::vector<std::string> targets;
-    for (const ServedRequest& r : server_.Requests()) targets.push_back(r.target);
-    return targets;
-  }
-
- private:
-  HttpServer server_;
-  std::map<std::string, std::string> images_;
-  std::map<int, std::string> listings_;
-};
-
 // One program with the site's address in its environment.
 class CrawlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(site_.Server().Ok());
     ::SetEnvironmentVariableA("LUMIVANT_SITE", site_.Server().Url("").c_str());
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    saveRoot_ = std::string(temp) + "lumivant crawl " + std::to_string(::GetCurrentProcessId()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    saveRoot_ = TestFolder("lumivant crawl");
     ASSERT_TRUE(program_.Start());
   }
   void TearDown() override {
     program_.Close();
     RemoveTree(saveRoot_);
-  }
-
-  static void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found{};
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(path);
-        } else {
-          ::DeleteFileA(path.c_str());
-        }
-      } while (::FindNextFileA(search, &found));
-      ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
   }
 
   // Fills both boxes, clicks the start button, and gives the message that
@@ -182,19 +83,6 @@ class CrawlTest : public ::testing::Test {
     SetTextOf(program_.Control(k编辑框2), pages);
     Click(program_.Control(k按钮1));
     return DismissMessage(program_, "提示");
-  }
-
-  std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
   }
 
   Site site_;
@@ -218,7 +106,7 @@ TEST_F(CrawlTest, CountsOfZeroOrLessSaveTheFolderAndSucceedAtOnce) {
     EXPECT_EQ(Crawl("   ", count), "mission completed");  // spaces pass the check
     // The profile functions trim a value's blanks, so the key's presence is
     // what shows that the folder was saved.
-    EXPECT_NE(Read(program_.SettingsPath()).find("[路径保存]\r\n路径="), std::string::npos);
+    EXPECT_NE(ReadFile(program_.SettingsPath()).find("[路径保存]\r\n路径="), std::string::npos);
     EXPECT_EQ(TextOf(program_.Window()), "成功");
   }
   EXPECT_EQ(site_.Server().RequestCount(), 0u);
@@ -250,7 +138,7 @@ TEST_F(CrawlTest, DownloadsEveryLinkedImageInLinkOrderAcrossPages) {
   EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"0.png", "1.png", "2.png", "3.png", "4.png"}));
   const char* names[] = {"a1", "a2", "a3", "b1", "b2"};
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(Read(folder + "\\" + std::to_string(i) + ".png"), site_.Image(names[i])) << names[i];
+    EXPECT_EQ(ReadFile(folder + "\\" + std::to_string(i) + ".png"), site_.Image(names[i])) << names[i];
   }
 
   for (const ServedRequest& r : site_.Server().Requests()) {
@@ -292,13 +180,13 @@ TEST_F(CrawlTest, FolderEndingInABackslashAndASecondCrawlOverwriting) {
   site_.AddPage(1, {"c1", "c2"});
   ASSERT_TRUE(::CreateDirectoryA(saveRoot_.c_str(), nullptr));
   EXPECT_EQ(Crawl(saveRoot_ + "\\", "1"), "mission completed");
-  EXPECT_EQ(Read(saveRoot_ + "\\1.png"), site_.Image("c2"));
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\1.png"), site_.Image("c2"));
 
   site_.AddWallpaper("c1", PngBytes("c1 changed"));
   site_.AddWallpaper("c2", PngBytes("c2 changed"));
   EXPECT_EQ(Crawl(saveRoot_, "1"), "mission completed");
-  EXPECT_EQ(Read(saveRoot_ + "\\0.png"), PngBytes("c1 changed"));
-  EXPECT_EQ(Read(saveRoot_ + "\\1.png"), PngBytes("c2 changed"));
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\0.png"), PngBytes("c1 changed"));
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\1.png"), PngBytes("c2 changed"));
   EXPECT_EQ(FilesIn(saveRoot_), (std::vector<std::string>{"0.png", "1.png"}));
 }
 
@@ -334,10 +222,10 @@ TEST_F(CrawlTest, FailuresAreCountedAndNothingBrokenIsWritten) {
   EXPECT_EQ(Crawl(saveRoot_, "3"),
             "mission completed with errors\r\nimages saved: 2\r\nimages failed: 4\r\npages failed: 1");
   EXPECT_EQ(TextOf(program_.Window()), "完成");
-  EXPECT_EQ(Read(saveRoot_ + "\\0.png"), site_.Image("good"));
-  EXPECT_EQ(Read(saveRoot_ + "\\1.png"), "older image 1");  // a 404 leaves the old file alone
-  EXPECT_EQ(Read(saveRoot_ + "\\3.png"), "older image 3");  // so does a body cut short
-  EXPECT_EQ(Read(saveRoot_ + "\\5.png"), site_.Image("late"));
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\0.png"), site_.Image("good"));
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\1.png"), "older image 1");  // a 404 leaves the old file alone
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\3.png"), "older image 3");  // so does a body cut short
+  EXPECT_EQ(ReadFile(saveRoot_ + "\\5.png"), site_.Image("late"));
   EXPECT_EQ(FilesIn(saveRoot_), (std::vector<std::string>{"0.png", "1.png", "3.png", "5.png"}));
 }
 

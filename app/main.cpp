@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "crawl/settings.h"
 #include "win/com.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const lv::Text runDirectory = lv::app::RunDirectory();
+  const lv::Text runDirectory = lv::crawl::RunDirectory();
   // With the backslash a bare drive such as C: means its root, not the
   // drive's remembered current directory; relative save folders start here.
   ::SetCurrentDirectoryA((runDirectory + "\\").c_str());

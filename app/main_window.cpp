@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/crawl.h"
+#include "app/start_crawl.h"
 #include "app/resources/resource_ids.h"
-#include "app/settings.h"
+#include "crawl/settings.h"
 
 namespace lv::app {
 namespace {
@@ -123,7 +123,7 @@ HFONT GuiFont() { return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 
 }  // namespace
 
-MainWindow::MainWindow(const Text& runDirectory) : settingsPath_(SettingsFilePath(runDirectory)) {}
+MainWindow::MainWindow(const Text& runDirectory) : settingsPath_(crawl::SettingsFilePath(runDirectory)) {}
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
   WNDCLASSEXA windowClass{};
@@ -248,11 +248,11 @@ LRESULT MainWindow::OnEditColour(HDC dc) {
   return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
 }
 
-void MainWindow::OnWindowCreated() { ::SetWindowTextA(编辑框1, ReadSaveFolder(settingsPath_).c_str()); }
+void MainWindow::OnWindowCreated() { ::SetWindowTextA(编辑框1, crawl::ReadSaveFolder(settingsPath_).c_str()); }
 
 // Only the box changes; the folder is remembered when a crawl starts.
 void MainWindow::OnBrowseButtonClicked() { ::SetWindowTextA(编辑框1, ChooseFolder(kBrowsePrompt).c_str()); }
 
-void MainWindow::OnStartButtonClicked() { RunCrawl(CrawlTargets{Handle(), 编辑框1, 编辑框2, settingsPath_}); }
+void MainWindow::OnStartButtonClicked() { StartCrawl(CrawlTargets{Handle(), 编辑框1, 编辑框2, settingsPath_}); }
 
 }  // namespace lv::app

@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "crawl/settings.h"
 #include "app/window_driver.h"
 
 namespace lv::app {
+using crawl::ReadSaveFolder;
+using crawl::WriteSaveFolder;
 namespace {
 
 TEST(MainWindowTest, OpensCentredWithAFixedFrameAndNoMaximiseButton) {

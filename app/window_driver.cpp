@@ -2,9 +2,10 @@
 
 #include <utility>
 
-#include "app/settings.h"
+#include "crawl/settings.h"
 
 namespace lv::app {
+using crawl::SettingsFilePath;
 namespace {
 
 constexpr DWORD kPatienceMs = 15000;

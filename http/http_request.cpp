@@ -101,12 +101,14 @@ void SendHeaderBlock(IDispatch* request, const Text& block) {
   }
 }
 
-void Send(IDispatch* request, const HttpRequestOptions& o) {
+HRESULT Send(IDispatch* request, const HttpRequestOptions& o) {
+  HRESULT hr = E_FAIL;
   if (!o.BodyBytes.empty()) {
-    win::CallMethod(request, L"Send", {o.BodyBytes});
+    win::Invoke(request, L"Send", win::CallKind::Method, {o.BodyBytes}, &hr);
   } else {
-    win::CallMethod(request, L"Send", {o.BodyText});
+    win::Invoke(request, L"Send", win::CallKind::Method, {o.BodyText}, &hr);
   }
+  return hr;
 }
 
 std::int32_t StatusOf(IDispatch* request) {
@@ -167,7 +169,8 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   SetProxyCredentials(request, o, credentialFlags);
   if (o.RequestCookies) SendCookies(request, *o.RequestCookies);
   SendHeaderBlock(request, block);
-  Send(request, o);
+  const HRESULT sent = Send(request, o);
+  if (o.SendResult) *o.SendResult = static_cast<std::int32_t>(sent);
 
   ByteSet body = win::VariantToBytes(win::GetProperty(request, L"ResponseBody"));
 

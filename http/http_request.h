@@ -60,6 +60,9 @@ struct HttpRequestOptions {
   std::optional<bool> AddDefaultHeaders;
   // Left out: true. Tidies the block's header names before sending.
   std::optional<bool> NormalizeHeaderNames;
+  // Out: how Send ended, as an HRESULT (0 when the request went out and an
+  // answer came). A failed exchange is still quiet; this only says why.
+  std::int32_t* SendResult = nullptr;
 };
 
 // Sends one request and returns a copy of the response body. Initialises COM

@@ -402,12 +402,14 @@ class HttpRequestOverWinHttp : public ::testing::Test {
   Text headers = "stale";
   Text cookies = "stale";
   std::int32_t status = -1;
+  std::int32_t sendResult = 1;
 
   HttpRequestOptions WithOutputs() {
     HttpRequestOptions o;
     o.ResponseHeaders = &headers;
     o.ResponseCookies = &cookies;
     o.StatusCode = &status;
+    o.SendResult = &sendResult;
     return o;
   }
 };
@@ -421,6 +423,7 @@ TEST_F(HttpRequestOverWinHttp, BodyBytesArriveWholeWithTheDefaultHeaders) {
 
   EXPECT_EQ(body, ByteSet(payload.begin(), payload.end()));
   EXPECT_EQ(status, 200);
+  EXPECT_EQ(sendResult, 0);
   EXPECT_THAT(headers, HasSubstr("application/octet-stream"));
   const std::vector<ServedRequest> seen = server.Requests();
   ASSERT_EQ(seen.size(), 1u);
@@ -455,6 +458,7 @@ TEST_F(HttpRequestOverWinHttp, ErrorStatusStillReturnsItsBody) {
   const ByteSet body = HttpRequest(server.Url("/missing"), WithOutputs());
   EXPECT_EQ(BytesToText(body), "no such page");
   EXPECT_EQ(status, 404);
+  EXPECT_EQ(sendResult, 0);  // an error status is an answer
 }
 
 TEST_F(HttpRequestOverWinHttp, CookiesAreSentCollectedAndMerged) {
@@ -521,6 +525,8 @@ TEST_F(HttpRequestOverWinHttp, RefusedConnectionGivesEmptyResults) {
   EXPECT_THAT(HttpRequest(url, WithOutputs()), IsEmpty());
   EXPECT_EQ(status, 0);
   EXPECT_EQ(headers, "");
+  // Why is told apart from the quiet result: WinHttp's cannot-connect error.
+  EXPECT_EQ(static_cast<HRESULT>(sendResult), HRESULT_FROM_WIN32(12029));
 }
 
 TEST_F(HttpRequestOverWinHttp, Utf8PageConvertsToPageText) {

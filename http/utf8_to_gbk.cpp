@@ -37,4 +37,18 @@ Text Utf8ToGbk(const ByteSet& body) {
   return out;
 }
 
+Text GbkToUtf8(std::string_view text) {
+  if (text.empty() || text.size() >= static_cast<std::size_t>(INT_MAX / 2)) return {};
+  const int length = static_cast<int>(text.size());
+  const int units = ::MultiByteToWideChar(kGbk, 0, text.data(), length, nullptr, 0);
+  if (units <= 0) return {};
+  std::vector<wchar_t> wide(static_cast<std::size_t>(units));
+  ::MultiByteToWideChar(kGbk, 0, text.data(), length, wide.data(), units);
+  const int size = ::WideCharToMultiByte(kUtf8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  Text out(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(kUtf8, 0, wide.data(), units, out.data(), size, nullptr, nullptr);
+  return out;
+}
+
 }  // namespace lv

@@ -57,5 +57,23 @@ TEST(Utf8ToGbk, LargeMixedPageConvertsWhole) {
   EXPECT_EQ(Utf8ToGbk(Bytes(utf8)), gbk);
 }
 
+TEST(GbkToUtf8, TurnsSystemTextBackIntoUtf8) {
+  const struct {
+    std::string gbk;
+    std::string utf8;
+  } cases[] = {
+      {"", ""},
+      {"C:\\out\\0.png", "C:\\out\\0.png"},
+      {"\xD6\xD0\xCE\xC4", u8"中文"},
+      // 縗 ends in 0x5C, which must not come out as a backslash.
+      {"\xBF\x5C", u8"縗"},
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GbkToUtf8(c.gbk), c.utf8) << c.gbk;
+    EXPECT_EQ(Utf8ToGbk(Bytes(GbkToUtf8(c.gbk))), c.gbk.substr(0, c.gbk.find('\0'))) << c.gbk;
+  }
+}
+
 }  // namespace
 }  // namespace lv

@@ -15,6 +15,15 @@ void ClearExcepInfo(EXCEPINFO& e) {
   e = EXCEPINFO{};
 }
 
+HRESULT ExceptionCode(EXCEPINFO& e) {
+  if (e.pfnDeferredFillIn) {
+    e.pfnDeferredFillIn(&e);
+    e.pfnDeferredFillIn = nullptr;
+  }
+  if (FAILED(e.scode)) return e.scode;
+  return DISP_E_EXCEPTION;
+}
+
 WORD DispatchFlags(CallKind kind) {
   switch (kind) {
     case CallKind::Method: return DISPATCH_METHOD;
@@ -164,6 +173,9 @@ Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
       UINT badArg = 0;
       status = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DispatchFlags(kind), &params,
                            kind == CallKind::PropertyPut ? nullptr : result.Put(), &excep, &badArg);
+      // A member that raised reports its own error in the record; that code
+      // says more than DISP_E_EXCEPTION.
+      if (status == DISP_E_EXCEPTION) status = ExceptionCode(excep);
       ClearExcepInfo(excep);
       if (FAILED(status)) result.Put();
     }

@@ -158,7 +158,8 @@ enum class CallKind { Method, PropertyGet, PropertyPut };
 // Invokes the member `name` of obj. Arguments are given left to right; for a
 // property put the last one is the value. Returns the result, or an empty
 // Variant when obj is null, the name is unknown or the call fails; the
-// HRESULT goes to *hr when asked for. Exception information is freed.
+// HRESULT goes to *hr when asked for (for a member that raised, the code in
+// its exception record). Exception information is freed.
 Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
                std::initializer_list<Arg> args = {}, HRESULT* hr = nullptr);
 

@@ -1,11 +1,11 @@
-#include "app/image_download.h"
+#include "crawl/image_download.h"
 
 #include "win/handle.h"
 
 #include <cstdlib>
 #include <utility>
 
-namespace lv::app {
+namespace lv::crawl {
 namespace {
 
 constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
@@ -16,10 +16,15 @@ constexpr long long kMaxReserve = 256LL * 1024 * 1024;
 
 // One internet handle serves every download for the rest of the process.
 // It is deliberately never closed: it must outlive every download, and
-// closing it while the process ends buys nothing.
-HINTERNET Session() {
-  static HINTERNET session =
-      ::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+// closing it while the process ends buys nothing. A failed open is not
+// remembered, so one bad moment does not fail every later image; downloads
+// run on one thread at a time, so the plain static needs no lock.
+HINTERNET Session(unsigned long& error) {
+  static HINTERNET session = nullptr;
+  if (!session) {
+    session = ::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!session) error = ::GetLastError();
+  }
   return session;
 }
 
@@ -72,7 +77,7 @@ int StatusCode(HINTERNET request) {
 
 }  // namespace
 
-ImageDownload DownloadImage(std::string_view address, ByteSet storage) {
+ImageDownload DownloadImage(std::string_view address, ByteSet storage, const DownloadProgress& progress) {
   ImageDownload result;
   result.bytes = std::move(storage);
   result.bytes.clear();
@@ -80,26 +85,36 @@ ImageDownload DownloadImage(std::string_view address, ByteSet storage) {
   // A fragment is never sent.
   const Text cut(address.substr(0, address.find('#')));
   AddressParts parts;
-  if (!SplitAddress(cut, parts) || !Session()) return result;
+  if (!SplitAddress(cut, parts)) return result;
+  const HINTERNET session = Session(result.error);
+  if (!session) return result;
 
   win::UniqueInternet connection(::InternetConnectA(
-      Session(), parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
+      session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
       parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) return result;
+  if (!connection) {
+    result.error = ::GetLastError();
+    return result;
+  }
 
   const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
   const DWORD flags = kReadFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0);
   win::UniqueInternet request(::HttpOpenRequestA(connection.Get(), "GET", parts.pathWithQuery.c_str(),
                                                  "HTTP/1.0", nullptr, acceptTypes, flags, 0));
-  if (!request) return result;
+  if (!request) {
+    result.error = ::GetLastError();
+    return result;
+  }
 
   static const char kHeaders[] = "Accept: */*\r\n\r\n";
   if (!::HttpSendRequestA(request.Get(), kHeaders, static_cast<DWORD>(sizeof(kHeaders) - 1), nullptr, 0)) {
+    result.error = ::GetLastError();
     return result;
   }
   result.status = StatusCode(request.Get());
 
   const long long length = ContentLength(request.Get());
+  result.announced = length;
   DWORD readSize = kDefaultReadSize;
   if (length > 0) readSize = static_cast<DWORD>(length + 1 > kMaxReadSize ? kMaxReadSize : length + 1);
 
@@ -118,10 +133,18 @@ ImageDownload DownloadImage(std::string_view address, ByteSet storage) {
     result.bytes.resize(had + readSize);
     DWORD got = 0;
     const BOOL ok = ::InternetReadFile(request.Get(), result.bytes.data() + had, readSize, &got);
+    const DWORD readError = ok ? 0 : ::GetLastError();
     result.bytes.resize(had + (ok ? got : 0));
-    if (!ok) break;
+    if (!ok) {
+      result.error = readError;
+      break;
+    }
     if (got == 0) {
       reachedEnd = true;
+      break;
+    }
+    if (progress && !progress(static_cast<std::int64_t>(result.bytes.size()), length)) {
+      result.stopped = true;
       break;
     }
   }
@@ -129,8 +152,28 @@ ImageDownload DownloadImage(std::string_view address, ByteSet storage) {
   return result;
 }
 
-bool IsSavable(const ImageDownload& d) {
-  return d.complete && d.status >= 200 && d.status <= 299 && !d.bytes.empty();
+bool IsSavable(const ImageDownload& d, Failure* why) {
+  Failure scratch;
+  Failure& f = why ? *why : scratch;
+  f.request = FailedRequest::kImage;
+  f.received = static_cast<std::int64_t>(d.bytes.size());
+  f.expected = d.announced;
+  if (d.stopped) {
+    f.kind = FailureKind::kInterrupted;
+  } else if (d.status == 0) {
+    f.kind = FailureKind::kNoResponse;
+    f.code = d.error;
+  } else if (d.status < 200 || d.status > 299) {
+    f.kind = FailureKind::kHttpStatus;
+    f.code = d.status;
+  } else if (d.bytes.empty()) {
+    f.kind = FailureKind::kEmptyBody;
+  } else if (!d.complete) {
+    f.kind = FailureKind::kCutShort;
+  } else {
+    return true;
+  }
+  return false;
 }
 
-}  // namespace lv::app
+}  // namespace lv::crawl

@@ -6,7 +6,7 @@
 
 #include "text/text.h"
 
-namespace lv::app {
+namespace lv::crawl {
 
 // The folder that holds the program file, without a trailing backslash
 // (a bare drive such as C: for a program in a drive root).
@@ -23,4 +23,4 @@ Text ReadSaveFolder(std::string_view settingsPath);
 // Creates the file, section and key as needed; the result is not looked at.
 void WriteSaveFolder(std::string_view settingsPath, std::string_view folder);
 
-}  // namespace lv::app
+}  // namespace lv::crawl

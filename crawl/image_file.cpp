@@ -1,11 +1,11 @@
-#include "app/image_file.h"
+#include "crawl/image_file.h"
 
 #include "win/handle.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace lv::app {
+namespace lv::crawl {
 namespace {
 
 bool IsFolder(const Text& path) {
@@ -80,4 +80,4 @@ bool ReplaceFileWith(std::string_view path, const ByteSet& bytes) {
   return false;
 }
 
-}  // namespace lv::app
+}  // namespace lv::crawl

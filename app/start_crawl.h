@@ -1,10 +1,13 @@
-// The crawl behind the start button.
+// What the start button does: checks the two boxes, remembers the folder,
+// runs the crawl on the GUI thread with the caption as its only progress, and
+// closes with a message.
 #pragma once
 
 #include <windows.h>
 
 #include <string_view>
 
+#include "crawl/engine.h"
 #include "text/text.h"
 
 namespace lv::app {
@@ -19,24 +22,14 @@ struct CrawlTargets {
 
 // Runs the whole crawl on the calling (GUI) thread and returns when the
 // closing message has been dismissed.
-void RunCrawl(const CrawlTargets& targets);
-
-// A page's text: the body of a plain request for the address, turned from
-// UTF-8 into code page 936. Empty when the request failed. The status goes
-// to *status when asked for (0 when no response came).
-Text FetchPageText(std::string_view address, int* status = nullptr);
+void StartCrawl(const CrawlTargets& targets);
 
 // The page count typed by the user: the number read from the text, cut
 // toward zero and held within the 32-bit range.
 int PageCountFrom(std::string_view text);
 
 // What a finished crawl tells the user.
-struct CrawlTally {
-  int imagesSaved = 0;
-  int imagesFailed = 0;
-  int pagesFailed = 0;
-};
-Text ClosingMessage(const CrawlTally& tally);
-Text ClosingCaption(const CrawlTally& tally);
+Text ClosingMessage(const crawl::CrawlTally& tally);
+Text ClosingCaption(const crawl::CrawlTally& tally);
 
 }  // namespace lv::app

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "crawl/settings.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-namespace lv::app {
+namespace lv::crawl {
 namespace {
 
 struct FolderCase {
@@ -80,4 +80,4 @@ TEST_F(SaveFolderTest, LongValueComesBackCutTo10239Bytes) {
 }
 
 }  // namespace
-}  // namespace lv::app
+}  // namespace lv::crawl

@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "crawl/settings.h"
 
 #include <windows.h>
 
 #include <vector>
 
-namespace lv::app {
+namespace lv::crawl {
 namespace {
 
 constexpr char kSettingsFileName[] = "路径.ini";
@@ -50,4 +50,4 @@ void WriteSaveFolder(std::string_view settingsPath, std::string_view folder) {
   ::WritePrivateProfileStringA(kSection, kKey, Text(folder).c_str(), Text(settingsPath).c_str());
 }
 
-}  // namespace lv::app
+}  // namespace lv::crawl

@@ -5,7 +5,7 @@
 
 #include "text/text.h"
 
-namespace lv::app {
+namespace lv::crawl {
 
 // Creates the folder and any missing parents (relative folders count from
 // the current directory). True when it exists as a folder afterwards.
@@ -16,4 +16,4 @@ bool EnsureFolder(std::string_view folder);
 // it was when anything fails. True when `path` now holds the bytes.
 bool ReplaceFileWith(std::string_view path, const ByteSet& bytes);
 
-}  // namespace lv::app
+}  // namespace lv::crawl

@@ -1,64 +1,53 @@
-// The crawl's own small pieces: the page count, the closing words, and the
-// file saving that must never leave a broken image behind.
+// Saving images must never leave a broken file behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <climits>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
-#include "app/crawl.h"
-#include "app/image_download.h"
-#include "app/image_file.h"
+#include "crawl/image_download.h"
+#include "crawl/image_file.h"
 
-namespace lv::app {
+namespace lv::crawl {
 namespace {
 
-TEST(PageCountFrom, ReadsTheLeadingNumberCutTowardZero) {
+ImageDownload Download(ByteSet bytes, int status, bool complete, std::int64_t announced = -1,
+                       unsigned long error = 0) {
+  ImageDownload d;
+  d.bytes = std::move(bytes);
+  d.status = status;
+  d.complete = complete;
+  d.announced = announced;
+  d.error = error;
+  return d;
+}
+
+TEST(IsSavable, OnlyCompleteSuccessfulNonEmptyDownloadsWithTheReasonWhyNot) {
   const struct {
-    const char* text;
-    int expected;
+    ImageDownload download;
+    bool savable;
+    const char* reason;
   } cases[] = {
-      {"2", 2},
-      {"2.9", 2},
-      {"12abc", 12},
-      {"abc", 0},
-      {"-", 0},
-      {"1-2", 1},
-      {"-3", -3},
-      {"-2.9", -2},
-      {" 7", 7},
-      {"\xA3\xB1\xA3\xB2", 12},  // full-width digits one and two
-      {"99999999999", INT_MAX},
-      {"-99999999999", INT_MIN},
-      {"1e400", INT_MAX},
+      {Download({1, 2, 3}, 200, true, 3), true, ""},
+      {Download({1}, 299, true), true, ""},
+      {Download({1, 2, 3}, 404, true), false, "HTTP 404"},
+      {Download({1, 2, 3}, 200, false, 10), false, "cut short (got 3 of 10 bytes)"},
+      {Download({1, 2, 3}, 200, false), false, "cut short (got 3 bytes)"},
+      {Download({}, 200, true), false, "empty body"},
+      {Download({}, 200, false, 5), false, "empty body"},
+      {Download({}, 0, false, -1, 12029), false, "no response (error 12029)"},
+      {Download({1}, 0, true), false, "no response"},
   };
-  for (const auto& c : cases) EXPECT_EQ(PageCountFrom(c.text), c.expected) << c.text;
-}
-
-TEST(ClosingWords, NothingFailedReadsAsSuccess) {
-  EXPECT_EQ(ClosingCaption({3, 0, 0}), "成功");
-  EXPECT_EQ(ClosingMessage({3, 0, 0}), "mission completed");
-  EXPECT_EQ(ClosingMessage({}), "mission completed");
-}
-
-TEST(ClosingWords, AnyFailureIsCounted) {
-  const CrawlTally tally{4, 2, 1};
-  EXPECT_EQ(ClosingCaption(tally), "完成");
-  EXPECT_EQ(ClosingMessage(tally),
-            "mission completed with errors\r\nimages saved: 4\r\nimages failed: 2\r\npages failed: 1");
-  EXPECT_EQ(ClosingCaption({0, 0, 1}), "完成");
-}
-
-TEST(IsSavable, OnlyCompleteSuccessfulNonEmptyDownloads) {
-  EXPECT_TRUE(IsSavable({{1, 2, 3}, 200, true}));
-  EXPECT_TRUE(IsSavable({{1}, 299, true}));
-  EXPECT_FALSE(IsSavable({{1, 2, 3}, 404, true}));
-  EXPECT_FALSE(IsSavable({{1, 2, 3}, 200, false}));
-  EXPECT_FALSE(IsSavable({{}, 200, true}));
-  EXPECT_FALSE(IsSavable({{1}, 0, true}));
+  for (const auto& c : cases) {
+    Failure why;
+    EXPECT_EQ(IsSavable(c.download, &why), c.savable) << c.reason;
+    if (!c.savable) {
+      EXPECT_EQ(Describe(why), c.reason);
+    }
+  }
 }
 
 class ImageFileTest : public ::testing::Test {
@@ -128,4 +117,4 @@ TEST_F(ImageFileTest, AFailedReplaceKeepsTheOldFile) {
 }
 
 }  // namespace
-}  // namespace lv::app
+}  // namespace lv::crawl
