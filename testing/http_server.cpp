@@ -52,6 +52,7 @@ const char* ReasonPhrase(int status) {
   switch (status) {
     case 200: return "OK";
     case 204: return "No Content";
+    case 206: return "Partial Content";
     case 301: return "Moved Permanently";
     case 302: return "Found";
     case 303: return "See Other";
@@ -104,28 +105,67 @@ std::size_t HeadEnd(const std::string& data) {
   return lf == std::string::npos ? std::string::npos : lf + 2;
 }
 
-std::string Render(const Reply& reply, bool headRequest) {
-  if (reply.raw) return *reply.raw;
+std::string Head(const Reply& reply) {
   std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
                     ReasonPhrase(reply.status) + "\r\n";
   for (const auto& [name, value] : reply.headers) out += name + ": " + value + "\r\n";
-  if (!FindHeader(reply.headers, "Content-Length")) {
+  if (!reply.chunks.empty()) {
+    if (!FindHeader(reply.headers, "Transfer-Encoding")) out += "Transfer-Encoding: chunked\r\n";
+  } else if (!reply.endless && !FindHeader(reply.headers, "Content-Length")) {
     out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
   }
-  if (!FindHeader(reply.headers, "Connection")) out += "Connection: close\r\n";
-  out += "\r\n";
-  if (!headRequest) out += reply.body;
+  if (!FindHeader(reply.headers, "Connection")) {
+    out += reply.keepAliveThenClose ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+  }
+  return out + "\r\n";
+}
+
+std::string Hex(std::size_t n) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  do {
+    out.insert(out.begin(), kDigits[n % 16]);
+    n /= 16;
+  } while (n != 0);
   return out;
 }
 
-bool SendAll(SOCKET s, std::string_view data) {
-  while (!data.empty()) {
-    const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 16));
-    const int sent = ::send(s, data.data(), chunk, 0);
-    if (sent <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(sent));
+// A piece of a response, sent after waiting `delay`.
+struct Piece {
+  std::chrono::milliseconds delay{0};
+  std::string bytes;
+};
+
+// What follows the head, piece by piece, as the reply asks: chunked or
+// plain, cut where it stalls, dripped.
+std::vector<Piece> BodyPieces(const Reply& reply) {
+  std::vector<Piece> pieces;
+  if (reply.chunks.empty()) {
+    pieces.push_back({std::chrono::milliseconds(0), reply.body});
+  } else {
+    for (const Chunk& chunk : reply.chunks) {
+      pieces.push_back({chunk.delay, Hex(chunk.data.size()) + "\r\n" + chunk.data + "\r\n"});
+    }
+    if (reply.chunkedEnd) pieces.push_back({std::chrono::milliseconds(0), "0\r\n\r\n"});
   }
-  return true;
+  if (reply.stallAfter) {
+    std::size_t left = *reply.stallAfter;
+    for (Piece& piece : pieces) {
+      piece.bytes.resize(std::min(piece.bytes.size(), left));
+      left -= piece.bytes.size();
+    }
+  }
+  if (reply.drip.count() > 0) {
+    std::vector<Piece> bytes;
+    for (const Piece& piece : pieces) {
+      for (std::size_t i = 0; i < piece.bytes.size(); ++i) {
+        bytes.push_back({(i == 0 ? piece.delay : std::chrono::milliseconds(0)) + reply.drip,
+                         piece.bytes.substr(i, 1)});
+      }
+    }
+    pieces = std::move(bytes);
+  }
+  return pieces;
 }
 
 }  // namespace
@@ -164,6 +204,100 @@ Reply Reply::Hang() {
   Reply r;
   r.hang = true;
   return r;
+}
+
+Reply Reply::Chunked(std::vector<Chunk> chunks, bool complete, std::string contentType) {
+  Reply r;
+  r.headers.emplace_back("Content-Type", std::move(contentType));
+  r.chunks = std::move(chunks);
+  r.chunkedEnd = complete;
+  return r;
+}
+
+Reply Reply::Dripped(std::string body, std::chrono::milliseconds interval, std::string contentType) {
+  Reply r = Body(std::move(body), std::move(contentType));
+  r.drip = interval;
+  return r;
+}
+
+Reply Reply::Stalled(std::string body, std::size_t sentBytes, std::string contentType) {
+  Reply r = Body(std::move(body), std::move(contentType));
+  r.stallAfter = sentBytes;
+  return r;
+}
+
+Reply Reply::Endless(std::string pattern, std::string contentType) {
+  Reply r = Body(std::move(pattern), std::move(contentType));
+  r.endless = true;
+  return r;
+}
+
+std::string_view HostileName(Hostile kind) {
+  switch (kind) {
+    case Hostile::ChunkedCutShort: return "chunked body cut short";
+    case Hostile::LyingLength: return "lying Content-Length";
+    case Hostile::TwoLengths: return "two Content-Length headers";
+    case Hostile::NegativeLength: return "Content-Length: -1";
+    case Hostile::PartialContent: return "206 Partial Content";
+    case Hostile::ErrorPage: return "HTML error page";
+    case Hostile::RedirectLoop: return "redirect loop";
+    case Hostile::Drip: return "drip";
+    case Hostile::Stall: return "stall";
+    case Hostile::NeverAnswer: return "never answer";
+    case Hostile::Endless: return "endless body";
+    case Hostile::KeepAliveThenClose: return "keep-alive then close";
+  }
+  return "unknown";
+}
+
+Reply HostileReply(Hostile kind, const std::string& target, std::string body) {
+  const std::string type = "application/octet-stream";
+  const std::size_t size = body.size();
+  const std::size_t half = size / 2;
+  switch (kind) {
+    case Hostile::ChunkedCutShort:
+      return Reply::Chunked({Chunk{body.substr(0, half)}}, /*complete=*/false, type);
+    case Hostile::LyingLength: {
+      Reply r = Reply::Body(std::move(body), type);
+      r.headers.emplace_back("Content-Length", std::to_string(size + 1024));
+      return r;
+    }
+    case Hostile::TwoLengths: {
+      Reply r = Reply::Body(std::move(body), type);
+      r.headers.emplace_back("Content-Length", std::to_string(size));
+      r.headers.emplace_back("Content-Length", std::to_string(size + 1));
+      return r;
+    }
+    case Hostile::NegativeLength: {
+      Reply r = Reply::Body(std::move(body), type);
+      r.headers.emplace_back("Content-Length", "-1");
+      return r;
+    }
+    case Hostile::PartialContent: {
+      Reply r = Reply::Body(body.substr(0, half), type, 206);
+      r.headers.emplace_back("Content-Range",
+                             "bytes 0-" + std::to_string(half - 1) + "/" + std::to_string(size));
+      return r;
+    }
+    case Hostile::ErrorPage:
+      return Reply::Body(std::string(kHostileErrorPage), "text/html");
+    case Hostile::RedirectLoop:
+      return Reply::Redirect(target);
+    case Hostile::Drip:
+      return Reply::Dripped(std::move(body), kHostileDrip, type);
+    case Hostile::Stall:
+      return Reply::Stalled(std::move(body), half, type);
+    case Hostile::NeverAnswer:
+      return Reply::Hang();
+    case Hostile::Endless:
+      return Reply::Endless(std::move(body), type);
+    case Hostile::KeepAliveThenClose: {
+      Reply r = Reply::Body(std::move(body), type);
+      r.keepAliveThenClose = true;
+      return r;
+    }
+  }
+  return Reply::Hang();
 }
 
 HttpServer::HttpServer() {
@@ -213,6 +347,10 @@ void HttpServer::Route(const std::string& target, Handler handler) {
   routes_[target] = std::move(handler);
 }
 
+void HttpServer::RouteHostile(const std::string& target, Hostile kind, std::string body) {
+  Route(target, HostileReply(kind, target, std::move(body)));
+}
+
 void HttpServer::SetFallback(Handler handler) {
   std::lock_guard<std::mutex> lock(mutex_);
   fallback_ = std::move(handler);
@@ -233,17 +371,57 @@ void HttpServer::ClearRequests() {
   log_.clear();
 }
 
-bool HttpServer::WaitReadable(Socket s, Clock::time_point deadline) {
+bool HttpServer::WaitReady(Socket s, bool writable, Clock::time_point deadline) {
   while (!stopping_ && Clock::now() < deadline) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(static_cast<SOCKET>(s), &readable);
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(static_cast<SOCKET>(s), &ready);
     timeval wait{0, static_cast<long>(std::chrono::microseconds(kPoll).count())};
-    const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
-    if (ready < 0) return false;
-    if (ready > 0) return true;
+    const int count = writable ? ::select(0, nullptr, &ready, nullptr, &wait)
+                               : ::select(0, &ready, nullptr, nullptr, &wait);
+    if (count < 0) return false;
+    if (count > 0) return true;
   }
   return false;
+}
+
+bool HttpServer::Send(Socket s, std::string_view data) {
+  while (!data.empty()) {
+    const int chunk = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 16));
+    const int sent = ::send(static_cast<SOCKET>(s), data.data(), chunk, 0);
+    if (sent > 0) {
+      data.remove_prefix(static_cast<std::size_t>(sent));
+    } else if (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+      if (!WaitReady(s, /*writable=*/true)) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool HttpServer::SendReply(Socket s, const Reply& reply, bool headRequest) {
+  if (reply.raw) return Send(s, *reply.raw);
+  if (!Send(s, Head(reply))) return false;
+  if (headRequest) return true;
+  for (const Piece& piece : BodyPieces(reply)) {
+    if (piece.delay.count() > 0 && !Pause(piece.delay)) return false;
+    if (!Send(s, piece.bytes)) return false;
+  }
+  if (reply.stallAfter) {
+    Pause(std::chrono::hours(24));
+    return false;  // only the server's end ends the silence
+  }
+  if (reply.endless && !reply.body.empty()) {
+    // Whole repetitions in blocks of 64 KiB or more: one send per repetition
+    // of a short body would make a trickle, not a flood.
+    std::string block;
+    while (block.size() < (1u << 16)) block += reply.body;
+    while (Send(s, block)) {
+    }
+    return false;
+  }
+  return true;
 }
 
 bool HttpServer::Pause(std::chrono::milliseconds d) {
@@ -263,7 +441,7 @@ void HttpServer::ReapWorkers(bool all) {
 }
 
 void HttpServer::AcceptLoop() {
-  while (WaitReadable(listener_)) {
+  while (WaitReady(listener_, /*writable=*/false)) {
     SOCKET s = ::accept(static_cast<SOCKET>(listener_), nullptr, nullptr);
     ReapWorkers(false);
     if (s == INVALID_SOCKET) continue;
@@ -278,14 +456,22 @@ void HttpServer::AcceptLoop() {
 
 void HttpServer::Serve(Socket raw) {
   UniqueSocket s(static_cast<SOCKET>(raw));
+  // Non-blocking, so that a client that stops reading cannot hold a sending
+  // thread past the server's end.
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(s.Get(), FIONBIO, &nonBlocking) != 0) return;
   std::string data;
   char buffer[16384];
   auto receive = [&](Clock::time_point deadline = Clock::time_point::max()) {
-    if (!WaitReadable(raw, deadline)) return false;
-    const int n = ::recv(s.Get(), buffer, sizeof buffer, 0);
-    if (n <= 0) return false;
-    data.append(buffer, static_cast<std::size_t>(n));
-    return true;
+    while (WaitReady(raw, /*writable=*/false, deadline)) {
+      const int n = ::recv(s.Get(), buffer, sizeof buffer, 0);
+      if (n > 0) {
+        data.append(buffer, static_cast<std::size_t>(n));
+        return true;
+      }
+      if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    }
+    return false;
   };
 
   std::size_t headEnd = std::string::npos;
@@ -311,9 +497,10 @@ void HttpServer::Serve(Socket raw) {
     return;
   }
   if (reply.delay.count() > 0 && !Pause(reply.delay)) return;
-  if (!SendAll(s.Get(), Render(reply, headRequest))) return;
+  if (!SendReply(raw, reply, headRequest)) return;
 
   ::shutdown(s.Get(), SD_SEND);
+  if (reply.keepAliveThenClose) return;
   const auto until = Clock::now() + kLinger;
   while (receive(until)) data.clear();
 }
