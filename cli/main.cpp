@@ -4,7 +4,7 @@
 // The crawl runs on a thread of its own so that Ctrl+C, Ctrl+Break or closing
 // the console can be answered even while a request is blocked: the crawl is
 // asked to stop, gets a moment to end by itself, and otherwise the process
-// ends under the crawl's file lock, so no half-written file is left behind.
+// ends around it, taking the temporary file of the image in flight with it.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -100,10 +100,9 @@ int Crawl(const Options& options) {
     crawler.join();
     code = report.Finish(took.count(), g_stop.Requested());
   } else {
-    // The crawl is blocked in a request. With the file lock held it can
-    // neither begin a file nor hold a half-written one, so the process may
-    // end here.
-    g_stop.fileLock.lock();
+    // The crawl is blocked in a request: its temporary file goes, it can
+    // begin or finish no other, and the process ends around it.
+    g_stop.TakeFilesOver();
     code = report.Finish(took.count(), true);
     crawler.detach();
   }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "crawl/image_download.h"
@@ -25,6 +26,20 @@ constexpr char kImageRightMarker[] = "#引号";
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 using Clock = std::chrono::steady_clock;
+
+// The stop signal's file lock, when there is a signal.
+class FileLock {
+ public:
+  explicit FileLock(StopSignal* stop) {
+    if (stop) lock_ = stop->LockFiles();
+  }
+  void Release() {
+    if (lock_.owns_lock()) lock_.unlock();
+  }
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
 
 bool IsSuccess(int status) { return status >= 200 && status <= 299; }
 
@@ -123,6 +138,33 @@ class Crawl {
       Fail(number, detailAddress, why);
       return;
     }
+    // The folder is settled before the first image is asked for: one that
+    // cannot be made costs no downloads.
+    if (!folderChecked_) {
+      folderReady_ = EnsureFolder(input_.folder);
+      folderChecked_ = true;
+    }
+    if (!folderReady_) {
+      Fail(number, imageAddress, MakeFailure(FailureKind::kFolder));
+      return;
+    }
+    SaveImage(number, imageAddress);
+  }
+
+  void SaveImage(int number, const Text& imageAddress) {
+    const Text fileName = input_.folder + "\\" + ToText(number) + ".png";
+    std::unique_ptr<PartFile> part;
+    {
+      FileLock lock(stop_);
+      if (Stopping()) return;
+      part = std::make_unique<PartFile>(fileName);
+      if (!part->Ok()) {
+        part.reset();
+        Fail(number, imageAddress, MakeFailure(FailureKind::kFileWrite));
+        return;
+      }
+      if (stop_) stop_->SetPartInFlight(part->TemporaryPath());
+    }
 
     observer_.OnImageStarted(number, imageAddress);
     const Clock::time_point started = Clock::now();
@@ -136,45 +178,42 @@ class Crawl {
       }
       return true;
     };
-    ImageDownload image = DownloadImage(imageAddress, std::move(storage_), progress);
-    Failure why;
-    if (!IsSavable(image, &why)) {
-      storage_ = std::move(image.bytes);
-      Fail(number, imageAddress, why);
-      return;
-    }
-    Save(number, imageAddress, image.bytes, started);
-    storage_ = std::move(image.bytes);
-  }
+    const ImageDownload image = DownloadImage(imageAddress, *part, buffer_, progress);
 
-  void Save(int number, const Text& imageAddress, const ByteSet& bytes, Clock::time_point started) {
-    const Text fileName = input_.folder + "\\" + ToText(number) + ".png";
-    Failure why;
+    Failure why = image.why;
     {
-      // Whoever holds the lock may end the process: no file is begun after
-      // a stop, and none is left half-written while it is held.
-      std::unique_lock<std::mutex> lock;
-      if (stop_) lock = std::unique_lock<std::mutex>(stop_->fileLock);
-      if (Stopping()) {
-        why.kind = FailureKind::kInterrupted;
-      } else if (!folderReady_ && !(folderReady_ = EnsureFolder(input_.folder))) {
-        why.kind = FailureKind::kFolder;
-      } else if (!ReplaceFileWith(fileName, bytes)) {
-        why.kind = FailureKind::kFileWrite;
+      FileLock lock(stop_);
+      if (stop_) stop_->SetPartInFlight({});
+      if (!image.ok) {
+        part->Discard();
+      } else if (Stopping()) {
+        part->Discard();
+        why = MakeFailure(FailureKind::kInterrupted);
       } else {
-        const std::chrono::duration<double> took = Clock::now() - started;
-        ++tally_.imagesSaved;
-        tally_.bytesSaved += static_cast<std::int64_t>(bytes.size());
-        lock = {};
-        observer_.OnImageSaved(number, fileName, static_cast<std::int64_t>(bytes.size()), took.count());
-        return;
+        switch (part->Commit()) {
+          case PartFile::Outcome::kSaved: {
+            const std::chrono::duration<double> took = Clock::now() - started;
+            ++tally_.imagesSaved;
+            tally_.bytesSaved += image.received;
+            lock.Release();
+            observer_.OnImageSaved(number, fileName, image.received, took.count());
+            return;
+          }
+          case PartFile::Outcome::kNotAnImage:
+            why = MakeFailure(FailureKind::kNotAnImage);
+            break;
+          case PartFile::Outcome::kWriteFailed:
+            why = MakeFailure(FailureKind::kFileWrite);
+            break;
+        }
       }
     }
     Fail(number, imageAddress, why);
   }
 
   void Fail(int number, const Text& address, const Failure& why) {
-    ++tally_.imagesFailed;
+    // An image abandoned because the crawl was stopped did not fail.
+    if (why.kind != FailureKind::kInterrupted) ++tally_.imagesFailed;
     observer_.OnImageFailed(number, address, why);
   }
 
@@ -186,14 +225,20 @@ class Crawl {
   RegexMatcher matcher_;
   CrawlTally tally_;
   int fileCounter_ = 0;
+  bool folderChecked_ = false;
   bool folderReady_ = false;
-  // Each image is received into the memory of the one before: under Wine,
-  // touching a fresh buffer of an image's size costs about as much as
-  // receiving the image.
-  ByteSet storage_;
+  // One read buffer for every image: under Wine, touching fresh memory costs
+  // about as much as receiving into it.
+  ReadBuffer buffer_;
 };
 
 }  // namespace
+
+void StopSignal::TakeFilesOver() {
+  fileLock_.lock();  // for good: the process is about to end
+  if (!partInFlight_.empty()) ::DeleteFileA(partInFlight_.c_str());
+  partInFlight_.clear();
+}
 
 Text ListingAddress(const Text& site, int page) { return site + kListingPath + ToText(page); }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 #include "crawl/failure.h"
 #include "text/text.h"
@@ -48,19 +49,28 @@ class CrawlObserver {
 };
 
 // Lets another thread stop a crawl. The crawl looks at the request between
-// steps and while an image arrives; holding `fileLock` guarantees that no
-// half-written file of the crawl exists and none is begun, so a face that
-// cannot wait for a blocked request may end the process while it holds it.
+// steps and while an image arrives.
 class StopSignal {
  public:
   void Request() { requested_ = true; }
   bool Requested() const { return requested_; }
-  std::mutex fileLock;
+
+  // For a face that cannot wait for a blocked request and ends the process
+  // around it: removes the temporary file of the image in flight, and keeps
+  // the crawl from beginning or finishing another file from now on.
+  void TakeFilesOver();
+
+  // For the crawl: the file lock, held while it makes, moves or removes a
+  // file, and the temporary file it is receiving (set and cleared with the
+  // lock held).
+  std::unique_lock<std::mutex> LockFiles() { return std::unique_lock<std::mutex>(fileLock_); }
+  void SetPartInFlight(Text path) { partInFlight_ = std::move(path); }
 
  private:
   std::atomic<bool> requested_{false};
+  std::mutex fileLock_;   // held by the crawl while it makes, moves or removes a file
+  Text partInFlight_;     // the temporary file being received, if any
 };
-
 // Runs the whole crawl on the calling thread, one request at a time, and
 // returns the tally. The requests, their order and headers are those of the
 // window's start button.

@@ -210,7 +210,7 @@ TEST_F(EngineTest, AStopEndsTheCrawlAfterTheImageInFlightWithNothingMoreRequeste
 }
 
 TEST_F(EngineTest, ProgressComesWhileABigImageArrivesAndNeverPassesItsLength) {
-  const std::string big(24 * 1024 * 1024, '\x5A');
+  const std::string big = PngBytes("big", 24 * 1024 * 1024);
   site_.AddWallpaper("big", big, "application/octet-stream");
   site_.AddPage(1, {"big"});
   const CrawlTally tally = Crawl(1);

@@ -25,6 +25,18 @@ Text Reason(const Failure& f) {
       return "file could not be written";
     case FailureKind::kInterrupted:
       return "interrupted";
+    case FailureKind::kNotAnImage:
+      return "not an image";
+    case FailureKind::kStalled:
+      return "stalled";
+    case FailureKind::kTooLarge:
+      return "too large";
+    case FailureKind::kUnsupported:
+      return "unsupported address";
+    case FailureKind::kBadLength:
+      return "bad Content-Length";
+    case FailureKind::kRedirects:
+      return "too many redirects";
   }
   return "failed";
 }

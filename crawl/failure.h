@@ -18,6 +18,12 @@ enum class FailureKind {
   kFolder,          // the save folder could not be created
   kFileWrite,       // the file could not be written
   kInterrupted,     // the crawl was told to stop while this was in flight
+  kNotAnImage,      // the bytes are not a whole image of a known kind
+  kStalled,         // nothing arrived for too long, or the transfer took too long
+  kTooLarge,        // more bytes than an image or a page may have
+  kUnsupported,     // an address of another scheme than http or https
+  kBadLength,       // a Content-Length that is no length, or two that differ
+  kRedirects,       // more redirects than are followed
 };
 
 // Which request a failure belongs to, when an image fails because of the
@@ -31,6 +37,13 @@ struct Failure {
   std::int64_t received = 0;
   std::int64_t expected = -1;  // -1: the answer announced no length
 };
+
+inline Failure MakeFailure(FailureKind kind, std::int64_t code = 0) {
+  Failure f;
+  f.kind = kind;
+  f.code = code;
+  return f;
+}
 
 // One line of plain English, e.g. "HTTP 404", "no response (error 12029)",
 // "cut short (got 100 of 400 bytes)", "detail page: HTTP 500".

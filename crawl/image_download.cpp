@@ -1,18 +1,28 @@
 #include "crawl/image_download.h"
 
-#include "win/handle.h"
+#include <windows.h>
+#include <wininet.h>
 
-#include <cstdlib>
-#include <utility>
+#include <chrono>
+#include <vector>
+
+#include "http/address.h"
+#include "http/utf8_to_gbk.h"
+#include "win/handle.h"
 
 namespace lv::crawl {
 namespace {
 
 constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
-constexpr DWORD kReadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;  // 0x84000000
-constexpr DWORD kMaxReadSize = 102400;
-constexpr DWORD kDefaultReadSize = 10240;
-constexpr long long kMaxReserve = 256LL * 1024 * 1024;
+// Always from the server, never into the cache (0x84000000). Redirects are
+// followed here rather than by WinINet, which follows a loop for ever.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// WinINet keeps no more than this much of an answer ahead of the reader; a
+// full buffer means the sender outpaces us and a large read will not wait
+// on a slow line.
+constexpr DWORD kWinInetBuffered = 8192;
+
+using Clock = std::chrono::steady_clock;
 
 // One internet handle serves every download for the rest of the process.
 // It is deliberately never closed: it must outlive every download, and
@@ -37,7 +47,7 @@ struct AddressParts {
   Text pathWithQuery;
 };
 
-// Splits the address without decoding or escaping anything.
+// Splits an address that is plain ASCII already; nothing is decoded.
 bool SplitAddress(const Text& address, AddressParts& parts) {
   URL_COMPONENTSA c{};
   c.dwStructSize = sizeof(c);
@@ -58,14 +68,6 @@ bool SplitAddress(const Text& address, AddressParts& parts) {
   return !parts.host.empty();
 }
 
-// The Content-Length header, or -1 when there is none.
-long long ContentLength(HINTERNET request) {
-  char buffer[32] = {};
-  DWORD size = sizeof(buffer);
-  if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, buffer, &size, nullptr)) return -1;
-  return std::strtoll(buffer, nullptr, 10);
-}
-
 int StatusCode(HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof(status);
@@ -75,105 +77,247 @@ int StatusCode(HINTERNET request) {
   return static_cast<int>(status);
 }
 
-}  // namespace
-
-ImageDownload DownloadImage(std::string_view address, ByteSet storage, const DownloadProgress& progress) {
-  ImageDownload result;
-  result.bytes = std::move(storage);
-  result.bytes.clear();
-  if (address.empty()) return result;
-  // A fragment is never sent.
-  const Text cut(address.substr(0, address.find('#')));
-  AddressParts parts;
-  if (!SplitAddress(cut, parts)) return result;
-  const HINTERNET session = Session(result.error);
-  if (!session) return result;
-
-  win::UniqueInternet connection(::InternetConnectA(
-      session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
-      parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) {
-    result.error = ::GetLastError();
-    return result;
-  }
-
-  const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
-  const DWORD flags = kReadFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0);
-  win::UniqueInternet request(::HttpOpenRequestA(connection.Get(), "GET", parts.pathWithQuery.c_str(),
-                                                 "HTTP/1.0", nullptr, acceptTypes, flags, 0));
-  if (!request) {
-    result.error = ::GetLastError();
-    return result;
-  }
-
-  static const char kHeaders[] = "Accept: */*\r\n\r\n";
-  if (!::HttpSendRequestA(request.Get(), kHeaders, static_cast<DWORD>(sizeof(kHeaders) - 1), nullptr, 0)) {
-    result.error = ::GetLastError();
-    return result;
-  }
-  result.status = StatusCode(request.Get());
-
-  const long long length = ContentLength(request.Get());
-  result.announced = length;
-  DWORD readSize = kDefaultReadSize;
-  if (length > 0) readSize = static_cast<DWORD>(length + 1 > kMaxReadSize ? kMaxReadSize : length + 1);
-
-  // Room for the whole announced body and the final empty read at once:
-  // growing by doubling would copy the body and touch up to three times its
-  // size in fresh pages, which under Wine costs as much as the transfer. The
-  // cap keeps a lying length from reserving without bound.
-  if (length > 0) {
-    result.bytes.reserve(static_cast<std::size_t>(length < kMaxReserve ? length : kMaxReserve) + readSize);
-  }
-  bool reachedEnd = false;
-  for (;;) {
-    // Read straight into the tail of the buffer; vector growth keeps the
-    // total cost linear in the image size.
-    const std::size_t had = result.bytes.size();
-    result.bytes.resize(had + readSize);
-    DWORD got = 0;
-    const BOOL ok = ::InternetReadFile(request.Get(), result.bytes.data() + had, readSize, &got);
-    const DWORD readError = ok ? 0 : ::GetLastError();
-    result.bytes.resize(had + (ok ? got : 0));
-    if (!ok) {
-      result.error = readError;
-      break;
-    }
-    if (got == 0) {
-      reachedEnd = true;
-      break;
-    }
-    if (progress && !progress(static_cast<std::int64_t>(result.bytes.size()), length)) {
-      result.stopped = true;
-      break;
-    }
-  }
-  result.complete = reachedEnd && (length < 0 || static_cast<long long>(result.bytes.size()) == length);
-  return result;
+Text HeaderText(HINTERNET request, DWORD query) {
+  DWORD size = 0;
+  ::HttpQueryInfoA(request, query, nullptr, &size, nullptr);
+  if (size == 0) return {};
+  std::vector<char> buffer(size + 1);
+  if (!::HttpQueryInfoA(request, query, buffer.data(), &size, nullptr)) return {};
+  return Text(buffer.data(), size);
 }
 
-bool IsSavable(const ImageDownload& d, Failure* why) {
-  Failure scratch;
-  Failure& f = why ? *why : scratch;
-  f.request = FailedRequest::kImage;
-  f.received = static_cast<std::int64_t>(d.bytes.size());
-  f.expected = d.announced;
-  if (d.stopped) {
-    f.kind = FailureKind::kInterrupted;
-  } else if (d.status == 0) {
-    f.kind = FailureKind::kNoResponse;
-    f.code = d.error;
-  } else if (d.status < 200 || d.status > 299) {
-    f.kind = FailureKind::kHttpStatus;
-    f.code = d.status;
-  } else if (d.bytes.empty()) {
-    f.kind = FailureKind::kEmptyBody;
-  } else if (!d.complete) {
-    f.kind = FailureKind::kCutShort;
-  } else {
-    return true;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The announced length: -1 for none, -2 for one that is not a length or for
+// two that differ. Every Content-Length line of the raw headers counts, since
+// WinINet's own query shows only the first.
+std::int64_t AnnouncedLength(HINTERNET request) {
+  const Text headers = HeaderText(request, HTTP_QUERY_RAW_HEADERS_CRLF);
+  constexpr std::string_view kName = "content-length:";
+  std::int64_t length = -1;
+  std::size_t lineStart = 0;
+  while (lineStart < headers.size()) {
+    std::size_t lineEnd = headers.find("\r\n", lineStart);
+    if (lineEnd == Text::npos) lineEnd = headers.size();
+    const std::string_view line(headers.data() + lineStart, lineEnd - lineStart);
+    lineStart = lineEnd + 2;
+    if (line.size() < kName.size()) continue;
+    bool named = true;
+    for (std::size_t i = 0; i < kName.size() && named; ++i) {
+      const char c = line[i];
+      named = (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) == kName[i];
+    }
+    if (!named) continue;
+    std::string_view value = line.substr(kName.size());
+    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+    while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+    if (value.empty() || value.size() > 18) return -2;
+    std::int64_t v = 0;
+    for (char c : value) {
+      if (c < '0' || c > '9') return -2;
+      v = v * 10 + (c - '0');
+    }
+    if (length >= 0 && v != length) return -2;
+    length = v;
   }
-  return false;
+  return length;
+}
+
+// Receive and send time-outs bound how long the server may keep silent:
+// before the headers, and between any two pieces of the body.
+void SetSilenceLimit(HINTERNET request, int seconds) {
+  DWORD ms = static_cast<DWORD>(seconds) * 1000;
+  ::InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+  ::InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &ms, sizeof ms);
+  ::InternetSetOptionA(request, INTERNET_OPTION_CONNECT_TIMEOUT, &ms, sizeof ms);
+}
+
+bool IsTimeout(unsigned long error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
+
+// One request in flight: its connection and request handles.
+struct Exchange {
+  win::UniqueInternet connection;
+  win::UniqueInternet request;
+};
+
+// Sends the request for one address; fills `why` and returns false when no
+// answer came.
+bool Send(HINTERNET session, const Text& address, const DownloadLimits& limits, Exchange& exchange, Failure& why) {
+  AddressParts parts;
+  if (!SplitAddress(address, parts)) {
+    why = MakeFailure(FailureKind::kNoResponse);
+    return false;
+  }
+  exchange.connection.Reset(::InternetConnectA(
+      session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
+      parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+  if (!exchange.connection) {
+    why = MakeFailure(FailureKind::kNoResponse, ::GetLastError());
+    return false;
+  }
+  const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
+  const DWORD flags = kRequestFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+  exchange.request.Reset(::HttpOpenRequestA(exchange.connection.Get(), "GET", parts.pathWithQuery.c_str(),
+                                            "HTTP/1.0", nullptr, acceptTypes, flags, 0));
+  if (!exchange.request) {
+    why = MakeFailure(FailureKind::kNoResponse, ::GetLastError());
+    return false;
+  }
+  SetSilenceLimit(exchange.request.Get(), limits.idleSeconds);
+  static const char kHeaders[] = "Accept: */*\r\n\r\n";
+  if (!::HttpSendRequestA(exchange.request.Get(), kHeaders, static_cast<DWORD>(sizeof(kHeaders) - 1), nullptr,
+                          0)) {
+    const unsigned long error = ::GetLastError();
+    why = IsTimeout(error) ? MakeFailure(FailureKind::kStalled) : MakeFailure(FailureKind::kNoResponse, error);
+    return false;
+  }
+  return true;
+}
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The Location of a redirect, made absolute against the address it answers.
+Text RedirectTarget(HINTERNET request, const Text& from) {
+  const Text location = HeaderText(request, HTTP_QUERY_LOCATION);
+  if (location.empty()) return {};
+  DWORD size = 0;
+  ::InternetCombineUrlA(from.c_str(), location.c_str(), nullptr, &size, ICU_NO_ENCODE);
+  if (size == 0) return {};
+  std::vector<char> buffer(size + 1);
+  if (!::InternetCombineUrlA(from.c_str(), location.c_str(), buffer.data(), &size, ICU_NO_ENCODE)) return {};
+  return Text(buffer.data(), size);
+}
+
+// The address as it goes on the wire: the fragment cut off, and code page
+// 936 text outside ASCII turned into UTF-8 percent escapes.
+Text WireAddress(std::string_view address) {
+  const std::string_view cut = address.substr(0, address.find('#'));
+  bool ascii = true;
+  for (char c : cut) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  return PercentEncodeAddress(ascii ? Text(cut) : GbkToUtf8(cut));
+}
+
+}  // namespace
+
+ReadBuffer::ReadBuffer() : data_(new std::uint8_t[kSize]) {}
+
+ImageDownload DownloadImage(std::string_view address, ByteSink& sink, ReadBuffer& buffer,
+                            const DownloadProgress& progress, const DownloadLimits& limits) {
+  ImageDownload result;
+  if (!HasWebScheme(address)) {
+    result.why = MakeFailure(FailureKind::kUnsupported);
+    return result;
+  }
+  unsigned long sessionError = 0;
+  const HINTERNET session = Session(sessionError);
+  if (!session) {
+    result.why = MakeFailure(FailureKind::kNoResponse, sessionError);
+    return result;
+  }
+
+  const Clock::time_point started = Clock::now();
+  Text current = WireAddress(address);
+  Exchange exchange;
+  for (int redirects = 0;; ++redirects) {
+    if (!Send(session, current, limits, exchange, result.why)) return result;
+    result.status = StatusCode(exchange.request.Get());
+    if (!IsRedirect(result.status)) break;
+    const Text next = RedirectTarget(exchange.request.Get(), current);
+    if (next.empty()) break;  // a redirect without a target is an answer like any other
+    if (redirects == limits.maxRedirects) {
+      result.why = MakeFailure(FailureKind::kRedirects);
+      return result;
+    }
+    if (!HasWebScheme(next)) {
+      result.why = MakeFailure(FailureKind::kUnsupported);
+      return result;
+    }
+    current = next;
+  }
+  HINTERNET request = exchange.request.Get();
+
+  // Anything but a whole success answer is turned down before its body is
+  // read: an error page or a part of an image is never an image.
+  if (result.status < 200 || result.status > 299 || result.status == 206) {
+    result.why = MakeFailure(FailureKind::kHttpStatus, result.status);
+    return result;
+  }
+  result.announced = AnnouncedLength(request);
+  if (result.announced < -1) {
+    result.announced = -1;
+    result.why = MakeFailure(FailureKind::kBadLength);
+    return result;
+  }
+  if (result.announced > limits.maxBytes) {
+    result.why = MakeFailure(FailureKind::kTooLarge);
+    return result;
+  }
+
+  // A transfer may take as long as the announced length needs at the
+  // slowest acceptable rate, and never less than the floor.
+  auto allowed = std::chrono::seconds(limits.minSeconds);
+  if (result.announced > 0 && limits.minRate > 0) {
+    allowed = std::max(allowed, std::chrono::seconds(result.announced / limits.minRate));
+  }
+  const Clock::time_point deadline = started + allowed;
+
+  Failure broke;
+  bool brokeOff = false;
+  for (;;) {
+    if (result.announced >= 0 && result.received == result.announced) break;
+    // Reading in large blocks costs WinINet far fewer trips than small
+    // ones; but a large read waits until it is full, so one is made only
+    // while the sender fills WinINet's buffer faster than it is emptied.
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request, &available, 0, 0)) {
+      brokeOff = true;
+      broke = MakeFailure(IsTimeout(::GetLastError()) ? FailureKind::kStalled : FailureKind::kCutShort);
+      break;
+    }
+    if (available == 0) break;  // the end of the body
+    std::int64_t want = available >= kWinInetBuffered ? static_cast<std::int64_t>(ReadBuffer::kSize) : available;
+    if (result.announced >= 0) want = std::min(want, result.announced - result.received);
+    DWORD got = 0;
+    const BOOL read = ::InternetReadFile(request, buffer.Data(), static_cast<DWORD>(want), &got);
+    const bool timedOut = !read && IsTimeout(::GetLastError());
+    if (got > 0 && !sink.Write(buffer.Data(), got)) {
+      result.why = MakeFailure(FailureKind::kFileWrite);
+      return result;
+    }
+    result.received += got;
+    if (!read) {
+      brokeOff = true;
+      broke = MakeFailure(timedOut ? FailureKind::kStalled : FailureKind::kCutShort);
+      break;
+    }
+    if (result.received > limits.maxBytes) {
+      result.why = MakeFailure(FailureKind::kTooLarge);
+      return result;
+    }
+    if (progress && !progress(result.received, result.announced)) {
+      result.why = MakeFailure(FailureKind::kInterrupted);
+      return result;
+    }
+    if (Clock::now() > deadline) {
+      result.why = MakeFailure(FailureKind::kStalled);
+      return result;
+    }
+  }
+
+  if (brokeOff) {
+    result.why = broke;
+  } else if (result.announced >= 0 && result.received != result.announced) {
+    result.why = MakeFailure(FailureKind::kCutShort);
+  } else if (result.received == 0) {
+    result.why = MakeFailure(FailureKind::kEmptyBody);
+  } else {
+    result.ok = true;
+  }
+  result.why.received = result.received;
+  result.why.expected = result.announced;
+  return result;
 }
 
 }  // namespace lv::crawl

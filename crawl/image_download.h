@@ -1,9 +1,12 @@
 // The plain HTTP download that fetches images: WinINet, HTTP/1.0, its own
-// user agent and accept header, separate from the page requests.
+// user agent and accept header, separate from the page requests. The body is
+// handed on as it arrives, never held whole, and a download that stalls,
+// loops or grows without end is abandoned.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "crawl/failure.h"
@@ -11,29 +14,52 @@
 
 namespace lv::crawl {
 
+struct DownloadLimits {
+  std::int64_t maxBytes = 256LL * 1024 * 1024;
+  // Nothing received for this long: stalled.
+  int idleSeconds = 30;
+  // The whole transfer may take max(minSeconds, announced / minRate).
+  int minSeconds = 120;
+  std::int64_t minRate = 64 * 1024;
+  int maxRedirects = 10;
+};
+
+// Where the body goes as it arrives; false stops the download.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
+};
+
 struct ImageDownload {
-  ByteSet bytes;       // every byte delivered, also when reading broke off
-  int status = 0;      // HTTP status; 0 when no response was obtained
-  bool complete = false;  // read to its end, and exactly Content-Length bytes when one was given
+  bool ok = false;              // a success answer, read whole into the sink
+  int status = 0;               // HTTP status; 0 when no response was obtained
   std::int64_t announced = -1;  // Content-Length; -1 when the answer gave none
-  unsigned long error = 0;      // WinINet's error when no response came or reading broke off
-  bool stopped = false;         // the progress callback asked to stop
+  std::int64_t received = 0;    // bytes handed to the sink
+  Failure why;                  // when !ok
 };
 
 // Told how many bytes have arrived so far and the announced length (-1 when
 // unknown) after every read; returning false abandons the download.
 using DownloadProgress = std::function<bool(std::int64_t received, std::int64_t announced)>;
 
-// Downloads one address. An empty address, or one that cannot be split into
-// its parts, sends nothing and gives an empty result. The bytes are received
-// into `storage`, whose contents are dropped but whose memory is kept: a
-// caller that hands back the previous image's bytes spares every image after
-// the first a fresh allocation of its size.
-ImageDownload DownloadImage(std::string_view address, ByteSet storage = {},
-                            const DownloadProgress& progress = {});
+// Reusable memory for reading: the crawl keeps one for all its images.
+class ReadBuffer {
+ public:
+  ReadBuffer();
+  std::uint8_t* Data() { return data_.get(); }
+  static constexpr std::size_t kSize = 1 << 20;
 
-// Whether a download may be saved as an image: a success status, at least one
-// byte, and nothing cut short. When it may not, *why says why.
-bool IsSavable(const ImageDownload& d, Failure* why = nullptr);
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+};
+
+// Downloads one address into `sink`. Only http and https addresses are
+// fetched; characters outside ASCII go out percent-encoded as UTF-8, and a
+// fragment is never sent. The answer is accepted only with a status of
+// 200-299 other than 206, at most one valid Content-Length, and exactly that
+// many bytes when one was given.
+ImageDownload DownloadImage(std::string_view address, ByteSink& sink, ReadBuffer& buffer,
+                            const DownloadProgress& progress = {}, const DownloadLimits& limits = {});
 
 }  // namespace lv::crawl

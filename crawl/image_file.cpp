@@ -1,8 +1,10 @@
 #include "crawl/image_file.h"
 
+#include "http/image_check.h"
 #include "win/handle.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace lv::crawl {
@@ -52,32 +54,58 @@ bool EnsureFolder(std::string_view folder) {
   return IsFolder(full) || CreateFolderTree(full, 0);
 }
 
-bool ReplaceFileWith(std::string_view path, const ByteSet& bytes) {
-  const Text target(path);
-  const Text temporary = target + ".part";
-  bool written = false;
-  {
-    win::UniqueFile file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    written = true;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-      DWORD wrote = 0;
-      if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-        written = false;
-        break;
-      }
-      done += wrote;
-    }
+PartFile::PartFile(std::string_view target) : target_(target), temporary_(target_ + ".part") {
+  // Others may delete it while it is open: a console program ending around
+  // a blocked download removes it by name, and the close finishes the job.
+  file_.Reset(::CreateFileA(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool PartFile::Write(const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD wrote = 0;
+    if (!file_ || !::WriteFile(file_.Get(), data, chunk, &wrote, nullptr) || wrote == 0) return false;
+    data += wrote;
+    size -= wrote;
+    written_ += wrote;
   }
-  if (written && ::MoveFileExA(temporary.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  return true;
+}
+
+// The check reads the file through a mapping, so only the pages its walk
+// touches are brought into memory.
+bool PartFile::HoldsWholeImage() const {
+  if (written_ == 0 || written_ > SIZE_MAX) return false;
+  win::UniqueHandle mapping(::CreateFileMappingA(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) return false;
+  const void* view = ::MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0);
+  if (!view) return false;
+  const bool whole =
+      WholeImageKind(static_cast<const std::uint8_t*>(view), static_cast<std::size_t>(written_)) != ImageKind::None;
+  ::UnmapViewOfFile(view);
+  return whole;
+}
+
+PartFile::Outcome PartFile::Commit() {
+  if (!file_) return Outcome::kWriteFailed;
+  if (!HoldsWholeImage()) {
+    Discard();
+    return Outcome::kNotAnImage;
   }
-  ::DeleteFileA(temporary.c_str());
-  return false;
+  file_.Reset();
+  if (::MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    temporary_.clear();
+    return Outcome::kSaved;
+  }
+  Discard();
+  return Outcome::kWriteFailed;
+}
+
+void PartFile::Discard() {
+  file_.Reset();
+  if (!temporary_.empty()) ::DeleteFileA(temporary_.c_str());
+  temporary_.clear();
 }
 
 }  // namespace lv::crawl

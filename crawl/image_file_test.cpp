@@ -1,4 +1,5 @@
-// Saving images must never leave a broken file behind.
+// Saving images must never leave a broken file behind, nor replace a good
+// one with anything but a whole image.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,47 +9,10 @@
 #include <string>
 #include <utility>
 
-#include "crawl/image_download.h"
 #include "crawl/image_file.h"
 
 namespace lv::crawl {
 namespace {
-
-ImageDownload Download(ByteSet bytes, int status, bool complete, std::int64_t announced = -1,
-                       unsigned long error = 0) {
-  ImageDownload d;
-  d.bytes = std::move(bytes);
-  d.status = status;
-  d.complete = complete;
-  d.announced = announced;
-  d.error = error;
-  return d;
-}
-
-TEST(IsSavable, OnlyCompleteSuccessfulNonEmptyDownloadsWithTheReasonWhyNot) {
-  const struct {
-    ImageDownload download;
-    bool savable;
-    const char* reason;
-  } cases[] = {
-      {Download({1, 2, 3}, 200, true, 3), true, ""},
-      {Download({1}, 299, true), true, ""},
-      {Download({1, 2, 3}, 404, true), false, "HTTP 404"},
-      {Download({1, 2, 3}, 200, false, 10), false, "cut short (got 3 of 10 bytes)"},
-      {Download({1, 2, 3}, 200, false), false, "cut short (got 3 bytes)"},
-      {Download({}, 200, true), false, "empty body"},
-      {Download({}, 200, false, 5), false, "empty body"},
-      {Download({}, 0, false, -1, 12029), false, "no response (error 12029)"},
-      {Download({1}, 0, true), false, "no response"},
-  };
-  for (const auto& c : cases) {
-    Failure why;
-    EXPECT_EQ(IsSavable(c.download, &why), c.savable) << c.reason;
-    if (!c.savable) {
-      EXPECT_EQ(Describe(why), c.reason);
-    }
-  }
-}
 
 class ImageFileTest : public ::testing::Test {
  protected:
@@ -74,45 +38,90 @@ class ImageFileTest : public ::testing::Test {
   std::string root_;
 };
 
+// Writes the bytes through a PartFile and commits them.
+PartFile::Outcome Save(const std::string& target, const std::string& bytes) {
+  PartFile part(target);
+  if (!part.Ok()) return PartFile::Outcome::kWriteFailed;
+  if (!part.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())) {
+    return PartFile::Outcome::kWriteFailed;
+  }
+  return part.Commit();
+}
+
+// The smallest whole PNG: signature, IHDR, IDAT and IEND chunks (the checks
+// walk the chunk lengths; the CRCs are not looked at).
+std::string TinyPng(char tag) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    const auto n = static_cast<unsigned>(data.size());
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                       static_cast<char>(n)} +
+           type + data + std::string(4, '\0');
+  };
+  return "\x89PNG\r\n\x1a\n" + chunk("IHDR", std::string(13, tag)) + chunk("IDAT", std::string(5, tag)) +
+         chunk("IEND", "");
+}
+
 TEST_F(ImageFileTest, EnsureFolderCreatesMissingParents) {
   const std::string nested = root_ + "\\a\\b\\c\\";
   EXPECT_TRUE(EnsureFolder(nested));
   EXPECT_TRUE(EnsureFolder(nested));  // already there
-  EXPECT_TRUE(ReplaceFileWith(nested + "0.png", {'x'}));
-  EXPECT_EQ(Read(root_ + "\\a\\b\\c\\0.png"), "x");
+  EXPECT_EQ(Save(nested + "0.png", TinyPng('x')), PartFile::Outcome::kSaved);
+  EXPECT_EQ(Read(root_ + "\\a\\b\\c\\0.png"), TinyPng('x'));
 }
 
 TEST_F(ImageFileTest, EnsureFolderTakesChineseNames) {
   EXPECT_TRUE(EnsureFolder(root_ + "\\中文"));
-  EXPECT_TRUE(ReplaceFileWith(root_ + "\\中文\\0.png", {'y'}));
-  EXPECT_EQ(Read(root_ + "\\中文\\0.png"), "y");
+  EXPECT_EQ(Save(root_ + "\\中文\\0.png", TinyPng('y')), PartFile::Outcome::kSaved);
+  EXPECT_EQ(Read(root_ + "\\中文\\0.png"), TinyPng('y'));
 }
 
 TEST_F(ImageFileTest, EnsureFolderFailsWhereAFileStands) {
-  ASSERT_TRUE(ReplaceFileWith(root_ + "\\0.png", {'z'}));
+  ASSERT_EQ(Save(root_ + "\\0.png", TinyPng('z')), PartFile::Outcome::kSaved);
   EXPECT_FALSE(EnsureFolder(root_ + "\\0.png"));
   EXPECT_FALSE(EnsureFolder(root_ + "\\0.png\\sub"));
 }
 
-TEST_F(ImageFileTest, ReplaceSwapsInTheWholeFileAndLeavesNoTemporary) {
+TEST_F(ImageFileTest, OnlyAWholeImageReplacesTheFileAndNoTemporaryStays) {
   const std::string target = root_ + "\\0.png";
-  ASSERT_TRUE(ReplaceFileWith(target, {'o', 'l', 'd'}));
-  const ByteSet fresh = {0x89, 'P', 'N', 'G', 0, 1, 2};
-  ASSERT_TRUE(ReplaceFileWith(target, fresh));
-  EXPECT_EQ(Read(target), std::string(fresh.begin(), fresh.end()));
+  ASSERT_EQ(Save(target, TinyPng('o')), PartFile::Outcome::kSaved);
+  const std::string whole = TinyPng('n');
+  const struct {
+    std::string bytes;
+    PartFile::Outcome outcome;
+  } cases[] = {
+      {"<html><body>404 Not Found</body></html>", PartFile::Outcome::kNotAnImage},
+      {whole.substr(0, whole.size() - 5), PartFile::Outcome::kNotAnImage},  // cut short
+      {whole + whole, PartFile::Outcome::kNotAnImage},                      // sent twice
+      {"", PartFile::Outcome::kNotAnImage},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Save(target, c.bytes), c.outcome) << c.bytes.size();
+    EXPECT_EQ(Read(target), TinyPng('o'));
+    EXPECT_FALSE(Exists(target + ".part"));
+  }
+  EXPECT_EQ(Save(target, whole), PartFile::Outcome::kSaved);
+  EXPECT_EQ(Read(target), whole);
   EXPECT_FALSE(Exists(target + ".part"));
 }
 
-TEST_F(ImageFileTest, AFailedReplaceKeepsTheOldFile) {
+TEST_F(ImageFileTest, AnUncommittedOrFailedFileKeepsTheOldOne) {
   const std::string target = root_ + "\\0.png";
-  ASSERT_TRUE(ReplaceFileWith(target, {'o', 'l', 'd'}));
+  ASSERT_EQ(Save(target, TinyPng('o')), PartFile::Outcome::kSaved);
+  {
+    PartFile part(target);
+    ASSERT_TRUE(part.Ok());
+    ASSERT_TRUE(part.Write(reinterpret_cast<const std::uint8_t*>("abc"), 3));
+    EXPECT_TRUE(Exists(target + ".part"));
+  }  // dropped without a commit
+  EXPECT_FALSE(Exists(target + ".part"));
+  EXPECT_EQ(Read(target), TinyPng('o'));
   // The temporary cannot be made while a folder of that name is in the way.
   ASSERT_TRUE(::CreateDirectoryA((target + ".part").c_str(), nullptr));
-  EXPECT_FALSE(ReplaceFileWith(target, {'n', 'e', 'w'}));
-  EXPECT_EQ(Read(target), "old");
+  EXPECT_EQ(Save(target, TinyPng('n')), PartFile::Outcome::kWriteFailed);
+  EXPECT_EQ(Read(target), TinyPng('o'));
   ::RemoveDirectoryA((target + ".part").c_str());
   // Nothing at all is written into a folder that does not exist.
-  EXPECT_FALSE(ReplaceFileWith(root_ + "\\missing\\0.png", {'x'}));
+  EXPECT_EQ(Save(root_ + "\\missing\\0.png", TinyPng('x')), PartFile::Outcome::kWriteFailed);
   EXPECT_FALSE(Exists(root_ + "\\missing"));
 }
 

@@ -10,7 +10,7 @@ namespace {
 // "field <= left" so that no sum can wrap.
 class Bytes {
  public:
-  explicit Bytes(const ByteSet& b) : data_(b.data()), size_(b.size()) {}
+  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   std::size_t Size() const { return size_; }
   std::uint8_t At(std::size_t i) const { return data_[i]; }
@@ -126,8 +126,10 @@ bool IsWholeAvif(const Bytes& b) {
 
 }  // namespace
 
-ImageKind WholeImageKind(const ByteSet& bytes) {
-  const Bytes b(bytes);
+ImageKind WholeImageKind(const ByteSet& bytes) { return WholeImageKind(bytes.data(), bytes.size()); }
+
+ImageKind WholeImageKind(const std::uint8_t* data, std::size_t size) {
+  const Bytes b(data, size);
   if (IsWholeJpeg(b)) return ImageKind::Jpeg;
   if (IsWholePng(b)) return ImageKind::Png;
   if (IsWholeGif(b)) return ImageKind::Gif;

@@ -30,5 +30,8 @@ enum class ImageKind { None, Jpeg, Png, Gif, WebP, Avif, Bmp };
 //   Bmp   "BM", a little-endian size equal to the byte count, and the whole
 //         14-byte file header.
 ImageKind WholeImageKind(const ByteSet& bytes);
+// The same over bytes held elsewhere, such as a file mapped into memory: it
+// reads only the pages its walk needs.
+ImageKind WholeImageKind(const std::uint8_t* data, std::size_t size);
 
 }  // namespace lv

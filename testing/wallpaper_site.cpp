@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 
@@ -25,11 +26,20 @@ std::string Decoys(const std::string& href) {
 
 }  // namespace
 
-std::string PngBytes(const std::string& tag) {
-  std::string bytes = "\x89PNG\r\n\x1a\n";
-  bytes += std::string("\0\0\0\rIHDR", 8) + tag;
-  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 7 + tag.size()));
-  return bytes;
+std::string PngBytes(const std::string& tag, std::size_t size) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    const auto n = static_cast<std::uint32_t>(data.size());
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                       static_cast<char>(n)} +
+           type + data + std::string(4, '\0');  // the CRC is not looked at
+  };
+  // A chunk walk that must come out exactly at IEND; the data holds zero
+  // bytes and every other byte value.
+  std::string data = tag;
+  const std::size_t fixed = 8 + 25 + 12 + 12;
+  while (data.size() + fixed < size) data.push_back(static_cast<char>(data.size() * 7 + tag.size()));
+  return "\x89PNG\r\n\x1a\n" + chunk("IHDR", std::string("\0\0\x01\0\0\0\0\xB4\x08\x02\0\0\0", 13)) +
+         chunk("IDAT", data) + chunk("IEND", "");
 }
 
 std::string JpegBytes(const std::string& tag) {

@@ -12,8 +12,9 @@
 
 namespace lv::testing {
 
-// Image bytes that a text conversion or a cut at a zero byte would spoil.
-std::string PngBytes(const std::string& tag);
+// Whole images whose bytes a text conversion or a cut at a zero byte would
+// spoil; a PNG of about `size` bytes.
+std::string PngBytes(const std::string& tag, std::size_t size = 350);
 std::string JpegBytes(const std::string& tag);
 
 std::string ListingPage(const std::vector<std::string>& hrefs, const std::string& decoyHref);
