@@ -1,5 +1,6 @@
 #include "http/http_request.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -20,6 +21,7 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr const char* kVerbs[] = {"GET",     "POST",   "HEAD",  "PUT",
                                   "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 constexpr int kPost = 1;
+constexpr DWORD kWinHttpTimeout = 12002;  // ERROR_WINHTTP_TIMEOUT
 
 bool Contains(std::string_view text, std::string_view sub, bool ignoreCase) {
   return Find(text, sub, 1, ignoreCase) > 0;
@@ -111,6 +113,31 @@ HRESULT Send(IDispatch* request, const HttpRequestOptions& o) {
   return hr;
 }
 
+// The request is sent asynchronously and waited for with the object's own
+// wait, because some WinHttp builds ignore the time-outs of a synchronous
+// Send and wait for a silent server for ever. A server silent for one whole
+// time-out is given up on, as the time-outs intend; one whose answer has
+// begun may take up to four (resolve, connect, send, receive) in all. Gives
+// the failure code, 0 when the answer is complete; the request is aborted
+// when it is not.
+HRESULT WaitForAnswer(IDispatch* request, std::optional<int> timeoutMs) {
+  constexpr int kPhases = 4;
+  const int seconds = timeoutMs ? std::max(1, *timeoutMs / 1000) : -1;
+  for (int phase = 0; phase < kPhases; ++phase) {
+    HRESULT hr = E_FAIL;
+    const win::Variant done = win::Invoke(request, L"WaitForResponse", win::CallKind::Method, {seconds}, &hr);
+    if (FAILED(hr)) return hr;
+    // Only an explicit "not yet" means waiting on; anything else is read.
+    if (done.vt != VT_BOOL || done.boolVal != VARIANT_FALSE) return S_OK;
+    if (seconds < 0) return S_OK;
+    HRESULT statusHr = E_FAIL;
+    win::Invoke(request, L"Status", win::CallKind::PropertyGet, {}, &statusHr);
+    if (FAILED(statusHr)) break;  // not even the status line yet
+  }
+  win::CallMethod(request, L"Abort");
+  return HRESULT_FROM_WIN32(kWinHttpTimeout);
+}
+
 std::int32_t StatusOf(IDispatch* request) {
   const double status = std::trunc(win::VariantToNumber(win::GetProperty(request, L"Status")));
   if (!(status >= INT32_MIN && status <= INT32_MAX)) return 0;
@@ -157,7 +184,7 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   if (!o.ProxyAddress.empty()) {
     win::CallMethod(request, L"SetProxy", {kProxySettingNamed, o.ProxyAddress});
   }
-  win::CallMethod(request, L"Open", {kVerbs[method], Url, false});
+  win::CallMethod(request, L"Open", {kVerbs[method], Url, /*async=*/true});
   if (o.DisableRedirects) win::PutProperty(request, L"Option", {kOptionEnableRedirects, 0});
   // Certificate errors are deliberately not ignored: HTTPS requests keep the
   // object's certificate checks.
@@ -169,10 +196,11 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   SetProxyCredentials(request, o, credentialFlags);
   if (o.RequestCookies) SendCookies(request, *o.RequestCookies);
   SendHeaderBlock(request, block);
-  const HRESULT sent = Send(request, o);
+  HRESULT sent = Send(request, o);
+  if (SUCCEEDED(sent)) sent = WaitForAnswer(request, TimeoutMs(o.TimeoutSeconds));
   if (o.SendResult) *o.SendResult = static_cast<std::int32_t>(sent);
 
-  ByteSet body = win::VariantToBytes(win::GetProperty(request, L"ResponseBody"));
+  const win::Variant body = win::GetProperty(request, L"ResponseBody");
 
   Text scratchHeaders;
   Text& responseHeaders = o.ResponseHeaders ? *o.ResponseHeaders : scratchHeaders;
@@ -188,7 +216,10 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   if (autoMergeCookies && o.RequestCookies) {
     responseCookies = MergeCookies(*o.RequestCookies, responseCookies);
   }
-  return body;
+  // The object lets go of its own copy of the body before the caller's is
+  // made, so a large page is never held three times over.
+  object.Reset();
+  return win::VariantToBytes(body);
 }
 
 }  // namespace lv

@@ -37,7 +37,9 @@ std::string Header(const std::string& name, const std::string& value) {
 }
 
 const std::string kTimeouts15 = "SetTimeouts(I4 15000, I4 15000, I4 15000, I4 15000)";
-const std::string kOpenGet = std::string("Open(BSTR \"GET\", BSTR \"") + kUrl + "\", BOOL false)";
+// Sent asynchronously and waited for, so that the time-outs hold everywhere.
+const std::string kOpenGet = std::string("Open(BSTR \"GET\", BSTR \"") + kUrl + "\", BOOL true)";
+const std::string kWait15 = "WaitForResponse(I4 15)";
 const std::vector<std::string> kDefaultHeaders = {
     Header("Accept", "*/*"), Header("Referer", kUrl), Header("Accept-Language", "zh-cn"),
     Header("User-Agent", kUserAgent)};
@@ -78,7 +80,7 @@ class HttpRequestCalls : public ::testing::Test {
 
   // The SetRequestHeader calls and Send, as one list.
   std::vector<std::string> Sent(HttpRequestOptions o = {}) {
-    return Between(Run(std::move(o)), "Open(", "get ResponseBody()");
+    return Between(Run(std::move(o)), "Open(", kWait15);
   }
 
   win::ComPtr<FakeDispatch> fake;
@@ -89,6 +91,7 @@ TEST_F(HttpRequestCalls, AddressAloneMakesTheBrowserLikeGet) {
   std::vector<std::string> expected = {kTimeouts15, kOpenGet};
   expected.insert(expected.end(), kDefaultHeaders.begin(), kDefaultHeaders.end());
   expected.push_back("Send(BSTR \"\")");
+  expected.push_back(kWait15);
   expected.insert(expected.end(), kReads.begin(), kReads.end());
 
   EXPECT_THAT(Run(), ElementsAreArray(expected));
@@ -135,7 +138,7 @@ TEST_F(HttpRequestCalls, MethodOutsideTheTableIsGet) {
     HttpRequestOptions o;
     o.Method = c.method;
     EXPECT_THAT(Run(o), Contains(std::string("Open(BSTR \"") + c.verb + "\", BSTR \"" + kUrl +
-                                 "\", BOOL false)"))
+                                 "\", BOOL true)"))
         << "Method " << c.method;
   }
 }
@@ -298,7 +301,7 @@ TEST_F(HttpRequestCalls, ProxyCredentialsCarryABasicHeader) {
   EXPECT_THAT(calls, ElementsAre(kTimeouts15, "SetProxy(I4 2, BSTR \"proxy.test:8080\")",
                                  kOpenGet, "SetCredentials(BSTR \"user\", BSTR \"pass\", I4 1)",
                                  Header("Proxy-Authorization", "Basic dXNlcjpwYXNz"),
-                                 Header("X-A", "1"), "Send(BSTR \"\")", kReads[0], kReads[1],
+                                 Header("X-A", "1"), "Send(BSTR \"\")", kWait15, kReads[0], kReads[1],
                                  kReads[2]));
 
   o.CredentialFlags = 0;
@@ -339,6 +342,39 @@ TEST_F(HttpRequestCalls, StatusIsTruncatedTowardZero) {
     Run(o);
     EXPECT_EQ(status, c.status) << c.reported;
   }
+}
+
+TEST_F(HttpRequestCalls, ASilentServerIsGivenUpOnAfterOneTimeOut) {
+  HttpRequestOptions o;
+  o.TimeoutSeconds = 2;
+  std::int32_t sendResult = 0;
+  o.SendResult = &sendResult;
+  fake->SetResult(L"WaitForResponse", win::Variant::FromBool(false));
+  fake->SetFailure(L"Status");  // no status line yet
+  EXPECT_THAT(Between(Run(o), "Send(", "get ResponseBody()"),
+              ElementsAre("WaitForResponse(I4 2)", "get Status()", "Abort()"));
+  EXPECT_EQ(static_cast<HRESULT>(sendResult), HRESULT_FROM_WIN32(12002));
+}
+
+TEST_F(HttpRequestCalls, AStartedAnswerIsWaitedForUpToFourTimeOutsAndTheOwnTimeOutsWaitOn) {
+  HttpRequestOptions o;
+  o.TimeoutSeconds = 2;
+  std::int32_t sendResult = 0;
+  o.SendResult = &sendResult;
+  fake->SetResult(L"WaitForResponse", win::Variant::FromBool(false));  // the status reads: begun
+  std::vector<std::string> waited;
+  for (int phase = 0; phase < 4; ++phase) {
+    waited.push_back("WaitForResponse(I4 2)");
+    waited.push_back("get Status()");
+  }
+  waited.push_back("Abort()");
+  EXPECT_THAT(Between(Run(o), "Send(", "get ResponseBody()"), ElementsAreArray(waited));
+
+  // The object's own time-outs: the wait has no end of its own.
+  o.TimeoutSeconds = -1;
+  fake->SetResult(L"WaitForResponse", win::Variant::FromBool(true));
+  EXPECT_THAT(Between(Run(o), "Send(", "get ResponseBody()"), ElementsAre("WaitForResponse(I4 -1)"));
+  EXPECT_EQ(sendResult, 0);
 }
 
 TEST_F(HttpRequestCalls, FailingCallsArePassedOverQuietly) {
@@ -527,6 +563,15 @@ TEST_F(HttpRequestOverWinHttp, RefusedConnectionGivesEmptyResults) {
   EXPECT_EQ(headers, "");
   // Why is told apart from the quiet result: WinHttp's cannot-connect error.
   EXPECT_EQ(static_cast<HRESULT>(sendResult), HRESULT_FROM_WIN32(12029));
+}
+
+TEST_F(HttpRequestOverWinHttp, AServerThatNeverAnswersEndsWithinTheTimeOut) {
+  server.Route("/silent", Reply::Hang());
+  HttpRequestOptions o = WithOutputs();
+  o.TimeoutSeconds = 1;
+  EXPECT_THAT(HttpRequest(server.Url("/silent"), o), IsEmpty());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(static_cast<HRESULT>(sendResult), HRESULT_FROM_WIN32(12002));
 }
 
 TEST_F(HttpRequestOverWinHttp, Utf8PageConvertsToPageText) {

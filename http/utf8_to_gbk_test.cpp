@@ -57,6 +57,22 @@ TEST(Utf8ToGbk, LargeMixedPageConvertsWhole) {
   EXPECT_EQ(Utf8ToGbk(Bytes(utf8)), gbk);
 }
 
+// Pages over a megabyte are converted a slice at a time; a character, or a
+// malformed sequence, that straddles a slice's end must come out as it would
+// in one piece.
+TEST(Utf8ToGbk, SlicesNeverSplitACharacter) {
+  for (std::size_t shift = 0; shift < 4; ++shift) {
+    std::string utf8(1024 * 1024 - shift, 'a');
+    Text gbk(utf8);
+    for (int i = 0; i < 3; ++i) {
+      utf8 += u8"壁纸";
+      gbk += "壁纸";
+    }
+    utf8 += "\xE5\xA3z";  // a cut three-byte character before ASCII
+    EXPECT_EQ(Utf8ToGbk(Bytes(utf8)), gbk + Utf8ToGbk(Bytes("\xE5\xA3z"))) << shift;
+  }
+}
+
 TEST(GbkToUtf8, TurnsSystemTextBackIntoUtf8) {
   const struct {
     std::string gbk;
