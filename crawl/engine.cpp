@@ -55,17 +55,58 @@ struct Page {
   Text text;
   int status = 0;
   std::int64_t error = 0;
+  bool tooLarge = false;
 };
 
-Page FetchPage(std::string_view address) {
+struct PageBytes {
+  ByteSet body;
+  int status = 0;
+  std::int64_t error = 0;  // why no answer came
+};
+
+PageBytes RequestPage(std::string_view address, int timeoutSeconds) {
+  PageBytes page;
+  std::int32_t code = 0;
+  std::int32_t sent = 0;
+  HttpRequestOptions options;
+  options.TimeoutSeconds = timeoutSeconds;
+  options.StatusCode = &code;
+  options.SendResult = &sent;
+  page.body = HttpRequest(address, options);
+  page.status = code;
+  page.error = code == 0 && FAILED(sent) ? PlainErrorCode(sent) : 0;
+  return page;
+}
+
+constexpr std::int64_t kWinHttpTimeout = 12002;
+
+// A request that got no answer at all is sent once more: a server may close
+// a kept-alive connection just as the next request goes out on it, and not
+// every WinHttp sends that request again by itself. A silent server is not
+// asked twice.
+// A page's text: the body of a plain request for the address, turned from
+// UTF-8 into code page 936; empty when the request failed.
+Page FetchPageText(std::string_view address, const DownloadLimits& limits) {
+  PageBytes bytes = RequestPage(address, limits.pageTimeoutSeconds);
+  if (bytes.status == 0 && bytes.error != kWinHttpTimeout) bytes = RequestPage(address, limits.pageTimeoutSeconds);
   Page page;
-  page.text = FetchPageText(address, &page.status, &page.error);
+  page.status = bytes.status;
+  page.error = bytes.error;
+  if (static_cast<std::int64_t>(bytes.body.size()) > limits.maxPageBytes) {
+    page.tooLarge = true;
+    return page;
+  }
+  page.text = Utf8ToGbk(bytes.body);
   return page;
 }
 
 // Why a fetched page gives nothing to work with, if it does not.
 bool PageFailure(const Page& page, FailedRequest request, Failure& why) {
   why.request = request;
+  if (page.tooLarge) {
+    why.kind = FailureKind::kTooLarge;
+    return true;
+  }
   if (page.status == 0) {
     why.kind = FailureKind::kNoResponse;
     why.code = page.error;
@@ -103,7 +144,7 @@ class Crawl {
   void CrawlPage(int page) {
     const Text address = ListingAddress(input_.site, page);
     observer_.OnPageStarted(page, input_.pageCount, address);
-    const Page listing = FetchPage(address);
+    const Page listing = FetchPageText(address, input_.limits);
     matcher_.Create(kDetailLinkPattern, listing.text, /*caseSensitive=*/true, /*multiline=*/true,
                     /*global=*/true, /*expandQuoteToken=*/true);
     const int linkCount = matcher_.MatchCount();
@@ -130,7 +171,7 @@ class Crawl {
   // One attempt at one wallpaper, saved under the current file number.
   void FollowLink(const Text& detailAddress) {
     const int number = fileCounter_;
-    const Page detail = FetchPage(detailAddress);
+    const Page detail = FetchPageText(detailAddress, input_.limits);
     const Text imageAddress = TextBetween(detail.text, kImageLeftMarker, kImageRightMarker);
     if (imageAddress.empty()) {
       Failure why;
@@ -178,7 +219,7 @@ class Crawl {
       }
       return true;
     };
-    const ImageDownload image = DownloadImage(imageAddress, *part, buffer_, progress);
+    const ImageDownload image = DownloadImage(imageAddress, *part, buffer_, progress, input_.limits);
 
     Failure why = image.why;
     {
@@ -241,18 +282,6 @@ void StopSignal::TakeFilesOver() {
 }
 
 Text ListingAddress(const Text& site, int page) { return site + kListingPath + ToText(page); }
-
-Text FetchPageText(std::string_view address, int* status, std::int64_t* error) {
-  std::int32_t code = 0;
-  std::int32_t sent = 0;
-  HttpRequestOptions options;
-  options.StatusCode = &code;
-  options.SendResult = &sent;
-  const ByteSet body = HttpRequest(address, options);
-  if (status) *status = code;
-  if (error) *error = code == 0 && FAILED(sent) ? PlainErrorCode(sent) : 0;
-  return Utf8ToGbk(body);
-}
 
 CrawlTally RunCrawl(const CrawlInput& input, CrawlObserver& observer, StopSignal* stop) {
   return Crawl(input, observer, stop).Run();

@@ -8,10 +8,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <string_view>
 #include <utility>
 
 #include "crawl/failure.h"
+#include "crawl/image_download.h"
 #include "text/text.h"
 
 namespace lv::crawl {
@@ -20,6 +20,7 @@ struct CrawlInput {
   Text folder;        // file names are folder + "\" + number + ".png", as typed
   int pageCount = 0;  // 0 or less crawls nothing
   Text site;          // scheme and host (and port), no trailing slash
+  DownloadLimits limits;
 };
 
 struct CrawlTally {
@@ -78,11 +79,5 @@ CrawlTally RunCrawl(const CrawlInput& input, CrawlObserver& observer, StopSignal
 
 // The listing page's address for a page number.
 Text ListingAddress(const Text& site, int page);
-
-// A page's text: the body of a plain request for the address, turned from
-// UTF-8 into code page 936; empty when the request failed. The status goes to
-// *status (0 when no response came) and the request's failure code to
-// *error (0 when it was sent), when asked for.
-Text FetchPageText(std::string_view address, int* status = nullptr, std::int64_t* error = nullptr);
 
 }  // namespace lv::crawl

@@ -62,13 +62,19 @@ class EngineTest : public ::testing::Test {
   void TearDown() override { RemoveTree(folder_); }
 
   CrawlTally Crawl(int pages, StopSignal* stop = nullptr) {
-    return RunCrawl({folder_, pages, site_.Server().Url("")}, recorder_, stop);
+    CrawlInput input;
+    input.folder = folder_;
+    input.pageCount = pages;
+    input.site = site_.Server().Url("");
+    input.limits = limits_;
+    return RunCrawl(input, recorder_, stop);
   }
   std::string Url(const std::string& target) { return site_.Server().Url(target); }
 
   Site site_;
   Recorder recorder_;
   std::string folder_;
+  DownloadLimits limits_;
 };
 
 TEST_F(EngineTest, TwoPagesInOrderWithEveryEventAndTheFilesTheyName) {

@@ -148,6 +148,8 @@ bool Send(HINTERNET session, const Text& address, const DownloadLimits& limits, 
     why = MakeFailure(FailureKind::kNoResponse);
     return false;
   }
+  // A request goes before the connection it was made on.
+  exchange.request.Reset();
   exchange.connection.Reset(::InternetConnectA(
       session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
       parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
@@ -165,10 +167,14 @@ bool Send(HINTERNET session, const Text& address, const DownloadLimits& limits, 
   }
   SetSilenceLimit(exchange.request.Get(), limits.idleSeconds);
   static const char kHeaders[] = "Accept: */*\r\n\r\n";
+  const Clock::time_point sent = Clock::now();
   if (!::HttpSendRequestA(exchange.request.Get(), kHeaders, static_cast<DWORD>(sizeof(kHeaders) - 1), nullptr,
                           0)) {
     const unsigned long error = ::GetLastError();
-    why = IsTimeout(error) ? MakeFailure(FailureKind::kStalled) : MakeFailure(FailureKind::kNoResponse, error);
+    // Some WinINet builds report a server that kept silent past the limit
+    // as an aborted connection rather than a time-out.
+    const bool silent = IsTimeout(error) || Clock::now() - sent >= std::chrono::seconds(limits.idleSeconds);
+    why = silent ? MakeFailure(FailureKind::kStalled) : MakeFailure(FailureKind::kNoResponse, error);
     return false;
   }
   return true;

@@ -14,8 +14,13 @@
 
 namespace lv::crawl {
 
+// How far the crawl lets a site go.
 struct DownloadLimits {
   std::int64_t maxBytes = 256LL * 1024 * 1024;
+  // A listing or detail page's body; a larger one fails as too large.
+  std::int64_t maxPageBytes = 32LL * 1024 * 1024;
+  // Each phase of a page request; 0 is the request routine's own (15 s).
+  int pageTimeoutSeconds = 0;
   // Nothing received for this long: stalled.
   int idleSeconds = 30;
   // The whole transfer may take max(minSeconds, announced / minRate).

@@ -22,6 +22,7 @@ constexpr const char* kVerbs[] = {"GET",     "POST",   "HEAD",  "PUT",
                                   "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 constexpr int kPost = 1;
 constexpr DWORD kWinHttpTimeout = 12002;  // ERROR_WINHTTP_TIMEOUT
+constexpr int kSettleSeconds = 5;
 
 bool Contains(std::string_view text, std::string_view sub, bool ignoreCase) {
   return Find(text, sub, 1, ignoreCase) > 0;
@@ -134,7 +135,11 @@ HRESULT WaitForAnswer(IDispatch* request, std::optional<int> timeoutMs) {
     win::Invoke(request, L"Status", win::CallKind::PropertyGet, {}, &statusHr);
     if (FAILED(statusHr)) break;  // not even the status line yet
   }
+  // The wait after Abort lets the object's own receiving come to rest before
+  // it is released; some WinHttp builds crash when an object is let go
+  // while an aborted body is still being received.
   win::CallMethod(request, L"Abort");
+  win::CallMethod(request, L"WaitForResponse", {kSettleSeconds});
   return HRESULT_FROM_WIN32(kWinHttpTimeout);
 }
 
