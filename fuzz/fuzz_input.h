@@ -38,7 +38,8 @@ class FuzzInput {
   }
   // A length byte, then up to that many bytes.
   std::string Text() {
-    const std::size_t n = std::min<std::size_t>(Byte(), rest_.size());
+    const std::size_t wanted = Byte();  // before rest_ is measured
+    const std::size_t n = std::min(wanted, rest_.size());
     std::string t(rest_.substr(0, n));
     rest_.remove_prefix(n);
     return t;
