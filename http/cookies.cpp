@@ -9,10 +9,12 @@ constexpr std::string_view kSeparator = "; ";
 constexpr std::string_view kDeleted = "=deleted";
 
 // Trimmed, with a closing ";" turned into a closing "; " that the split
-// then ignores.
+// then ignores. A ";" that is the trail byte of a two-byte character closes
+// nothing: the split would not see a delimiter there, and the added space
+// would end up inside the last entry.
 Text Tidy(std::string_view cookies) {
   Text t = Trim(cookies);
-  if (Right(t, 1) == ";") t += ' ';
+  if (FindBackward(t, ";") == Len(t)) t += ' ';
   return t;
 }
 

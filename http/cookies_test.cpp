@@ -70,6 +70,9 @@ TEST(MergeCookies, SurroundingSpacesAndClosingSemicolons) {
       {"a=1;  b=2", "", "a=1;  b=2"},           // entries are not trimmed ...
       {"a=1;  b=2", "b=3", "b=3; a=1"},         // ... but " b=2" is still named b
       {"\ta=1", "", "\ta=1"},                    // tabs are not trimmed
+      // A ";" right after a lead byte is its trail, not a closing semicolon.
+      {"", "x=\xC9;", "x=\xC9;"},
+      {"a=\xC9;", "b=2", "b=2; a=\xC9;"},
   };
   for (const MergeCase& c : cases) ExpectMerges(c);
 }

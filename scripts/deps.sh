@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Lumivant needs on Debian 12.
-# Quick when everything is already there.
+# Quick when everything is already there. `deps.sh fuzz` adds clang and its
+# libFuzzer for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
   locales curl nginx
 )
+if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${packages[@]}"; do

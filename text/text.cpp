@@ -212,7 +212,7 @@ TextArray Split(std::string_view t, std::string_view delimiter, int max) {
   TextArray pieces;
   if (t.empty()) return pieces;
   if (delimiter.empty()) {
-    pieces.emplace_back(t);
+    if (max != 0) pieces.emplace_back(t);
     return pieces;
   }
   Occurrences occurrences(t, delimiter, false, 0, t.size());

@@ -246,6 +246,10 @@ TEST(Split, EmptyPieces) {
   }
   EXPECT_EQ(Split("a,b"), (TextArray{"a", "b"}));
   EXPECT_EQ(Split("a,b,c", ",", 2), (TextArray{"a", "b"}));
+  // A limit of none holds also when there is nothing to split at.
+  EXPECT_EQ(Split("a,b", ",", 0), TextArray{});
+  EXPECT_EQ(Split("abc", "", 0), TextArray{});
+  EXPECT_EQ(Split("abc", "", 1), TextArray{"abc"});
 }
 
 // --- Trimming and case ---
