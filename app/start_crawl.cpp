@@ -77,9 +77,12 @@ void StartCrawl(const CrawlTargets& targets) {
   }
   crawl::WriteSaveFolder(targets.settingsPath, folder);
 
+  crawl::CrawlInput input;
+  input.folder = folder;
+  input.pageCount = PageCountFrom(pageCountText);
+  input.site = crawl::SiteAddress();
   CaptionObserver caption(targets.window);
-  const crawl::CrawlTally tally =
-      crawl::RunCrawl({folder, PageCountFrom(pageCountText), crawl::SiteAddress()}, caption);
+  const crawl::CrawlTally tally = crawl::RunCrawl(input, caption);
 
   ::SetWindowTextA(targets.window, ClosingCaption(tally).c_str());
   ShowMessage(ClosingMessage(tally));

@@ -83,7 +83,10 @@ int Crawl(const Options& options) {
                 IsConsole(::GetStdHandle(STD_ERROR_HANDLE)));
 
   const auto started = std::chrono::steady_clock::now();
-  const crawl::CrawlInput input{options.folder, options.pages, options.site};
+  crawl::CrawlInput input;
+  input.folder = options.folder;
+  input.pageCount = options.pages;
+  input.site = options.site;
   HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread crawler([&] {
     crawl::RunCrawl(input, report, &g_stop);
