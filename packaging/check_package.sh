@@ -18,7 +18,7 @@ version=$(sed -n 's/^#define LV_VERSION "\(.*\)"$/\1/p' "$build/generated/lumiva
 [ "$(basename "$zip")" = "lumivant-$version-windows-x64.zip" ] || fail "the package is $zip"
 
 listed=$(unzip -Z1 "$zip")
-expected=$(printf '%s\n' Lumivant.exe '说明 README.txt' SHA256SUMS)
+expected=$(printf '%s\n' Lumivant.exe lumivant-cli.exe '说明 README.txt' SHA256SUMS)
 [ "$listed" = "$expected" ] || fail $'the zip holds\n'"$listed"$'\ninstead of\n'"$expected"
 
 rm -rf "$folder"
@@ -32,3 +32,6 @@ readme="$folder/说明 README.txt"
 [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "the readme has no UTF-8 byte order mark"
 if grep -q -v $'\r$' "$readme"; then fail "a readme line does not end in CRLF"; fi
 grep -q "Lumivant $version"$'\r'"$" "$readme" || fail "the readme does not name version $version"
+
+printed=$("$@" "$folder/lumivant-cli.exe" --version | tr -d '\r')
+[ "$printed" = "lumivant-cli $version" ] || fail "lumivant-cli --version printed '$printed'"

@@ -30,6 +30,7 @@ struct PackagedProgram {
 
 const PackagedProgram kPrograms[] = {
     {"Lumivant.exe", "Lumivant", "Lumivant 壁纸下载", true},
+    {"lumivant-cli.exe", "lumivant-cli", "Lumivant 壁纸下载（命令行）", false},
 };
 
 void PrintTo(const PackagedProgram& program, std::ostream* out) { *out << program.name; }

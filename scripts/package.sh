@@ -15,8 +15,8 @@ root=$PWD
 build=${1:-build/windows}
 case $build in /*) ;; *) build=$root/$build ;; esac
 readme='说明 README.txt'
-programs=(Lumivant.exe)
-targets=(Lumivant)
+programs=(Lumivant.exe lumivant-cli.exe)
+targets=(Lumivant lumivant-cli)
 
 bash scripts/deps.sh >&2
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
