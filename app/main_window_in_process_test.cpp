@@ -13,8 +13,6 @@
 namespace lv::app {
 namespace {
 
-using UniqueModule = win::Unique<win::NullIsInvalid<HMODULE, ::FreeLibrary>>;
-
 class InProcessWindowTest : public testing::Test {
  protected:
   void TearDown() override {
@@ -26,7 +24,7 @@ class InProcessWindowTest : public testing::Test {
     return window_.Create(instance, SW_HIDE) ? window_.Handle() : nullptr;
   }
 
-  UniqueModule program_;  // outlives the window made from it
+  win::UniqueModule program_;  // outlives the window made from it
   MainWindow window_{"Z:\\lumivant-no-such-folder"};
 };
 

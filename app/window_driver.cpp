@@ -5,6 +5,7 @@
 #include "crawl/settings.h"
 
 namespace lv::app {
+using crawl::FolderOf;
 using crawl::SettingsFilePath;
 namespace {
 
@@ -82,13 +83,17 @@ Program::Program() : Program(FreshFolder(), "Lumivant.exe") { ownsFolder_ = true
 
 Program::Program(Text folder, const Text& fileName)
     : folder_(std::move(folder)), file_(folder_ + "\\" + fileName) {
-  copied_ = ::CopyFileA(ProgramFile().c_str(), file_.c_str(), FALSE) != 0;
+  ownsFile_ = placed_ = ::CopyFileA(ProgramFile().c_str(), file_.c_str(), FALSE) != 0;
 }
+
+Program::Program(InPlace) : folder_(FolderOf(ProgramFile())), file_(ProgramFile()), placed_(true) {}
 
 Program::~Program() {
   Close();
-  // The ended process may hold its file for a moment.
-  WaitUntil([&] { return ::DeleteFileA(file_.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; });
+  if (ownsFile_) {
+    // The ended process may hold its file for a moment.
+    WaitUntil([&] { return ::DeleteFileA(file_.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND; });
+  }
   ::DeleteFileA(SettingsPath().c_str());
   if (ownsFolder_) ::RemoveDirectoryA(folder_.c_str());
 }
@@ -96,7 +101,7 @@ Program::~Program() {
 Text Program::SettingsPath() const { return SettingsFilePath(folder_); }
 
 bool Program::Start() {
-  if (!copied_) return false;
+  if (!placed_) return false;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};

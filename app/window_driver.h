@@ -38,7 +38,10 @@ class Program {
   Program();
   // fileName inside an existing folder (a bare drive such as C: for its root).
   Program(Text folder, const Text& fileName);
-  // Closes the program if it runs and removes its copy and settings file.
+  // The program file itself, started where it lies and left there.
+  struct InPlace {};
+  explicit Program(InPlace);
+  // Closes the program if it runs and removes its settings file and its copy.
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -62,7 +65,8 @@ class Program {
   Text folder_;
   Text file_;
   bool ownsFolder_ = false;
-  bool copied_ = false;
+  bool ownsFile_ = false;  // a copy, removed at the end
+  bool placed_ = false;    // the file is there to start
   win::UniqueHandle process_;
   DWORD processId_ = 0;
   HWND window_ = nullptr;

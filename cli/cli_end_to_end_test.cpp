@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "crawl/settings.h"
+#include "lumivant_version.h"
 #include "testing/wallpaper_site.h"
 #include "win/handle.h"
 
@@ -157,7 +158,7 @@ TEST_F(CliTest, HelpAndVersion) {
   CliProgram program(root_ + "\\程序");
   Outcome run = program.RunWith("--version");
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.out, "lumivant-cli " LV_VERSION_FOR_TEST "\n");
+  EXPECT_EQ(run.out, "lumivant-cli " LV_VERSION "\n");
   run = program.RunWith("--help");
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(run.out.rfind("Usage: lumivant-cli --folder DIR --pages N", 0), 0u) << run.out;

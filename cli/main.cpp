@@ -19,10 +19,7 @@
 #include "crawl/engine.h"
 #include "crawl/settings.h"
 #include "crawl/site.h"
-
-#ifndef LV_VERSION
-#error "LV_VERSION must name the program's version"
-#endif
+#include "lumivant_version.h"
 
 namespace lv::cli {
 namespace {

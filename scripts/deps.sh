@@ -8,7 +8,7 @@ packages=(
   cmake g++ make python3 googletest libbenchmark-dev
   g++-mingw-w64-x86-64 mingw-w64
   wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
-  locales curl nginx
+  locales curl nginx unzip
 )
 if [ "${1:-}" = fuzz ]; then packages+=(clang libclang-rt-14-dev); fi
 

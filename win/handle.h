@@ -53,16 +53,20 @@ struct NullIsInvalid {
   static void Close(Type h) { CloseFn(h); }
 };
 
-struct FileTraits {
+// Handles whose failure value is INVALID_HANDLE_VALUE rather than null.
+template <auto CloseFn>
+struct InvalidValueIsInvalid {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) { ::CloseHandle(h); }
+  static void Close(Type h) { CloseFn(h); }
 };
 
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 
 using UniqueHandle = Unique<NullIsInvalid<HANDLE, ::CloseHandle>>;
-using UniqueFile = Unique<FileTraits>;
+using UniqueFile = Unique<InvalidValueIsInvalid<::CloseHandle>>;
+using UniqueModule = Unique<NullIsInvalid<HMODULE, ::FreeLibrary>>;
+using UniqueActivationContext = Unique<InvalidValueIsInvalid<::ReleaseActCtx>>;
 using UniqueInternet = Unique<NullIsInvalid<HINTERNET, ::InternetCloseHandle>>;
 using UniqueWindow = Unique<NullIsInvalid<HWND, ::DestroyWindow>>;
 using UniqueFont = Unique<NullIsInvalid<HFONT, DeleteGdiObject>>;
