@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -235,6 +236,36 @@ TEST_F(CrawlTest, AFolderThatCannotBeMadeCountsItsImagesAsFailed) {
   std::ofstream(saveRoot_ + "\\blocker", std::ios::binary) << "a file, not a folder";
   EXPECT_EQ(Crawl(saveRoot_ + "\\blocker\\壁纸", "1"),
             "mission completed with errors\r\nimages saved: 0\r\nimages failed: 1\r\npages failed: 0");
+}
+
+TEST_F(CrawlTest, ClicksKeysAndCloseDuringACrawlAreLostAndStartNothing) {
+  site_.AddPage(1, {"n1"});
+  site_.AddPage(2, {"n2"});
+  // Each listing takes a moment, so that the window's queue is served by the
+  // requests' waits while the crawl runs.
+  for (int page : {1, 2}) {
+    Reply slow = Reply::Body(site_.Listing(page), "text/html; charset=utf-8");
+    slow.delay = std::chrono::milliseconds(1500);
+    site_.Server().Route("/toplist?page=" + std::to_string(page), slow);
+  }
+  SetTextOf(program_.Control(k编辑框1), saveRoot_);
+  SetTextOf(program_.Control(k编辑框2), "2");
+  Click(program_.Control(k按钮1));
+  ASSERT_TRUE(WaitUntil([&] { return site_.Server().RequestCount() > 0; }));
+  for (int i = 0; i < 3; ++i) Click(program_.Control(k按钮1));
+  Click(program_.Control(k按钮2));
+  ::PostMessageA(program_.Control(k编辑框1), WM_KEYDOWN, VK_ESCAPE, 0);
+  ::PostMessageA(program_.Window(), WM_CLOSE, 0, 0);
+
+  EXPECT_EQ(DismissMessage(program_, "提示"), "mission completed");
+  // No second crawl and no folder chooser follow, and the window is still there.
+  ::Sleep(2000);
+  EXPECT_EQ(VisibleTopLevelWindow(program_.ProcessId(), "#32770"), nullptr);
+  EXPECT_TRUE(::IsWindow(program_.Window()));
+  EXPECT_EQ(site_.Targets(), (std::vector<std::string>{"/toplist?page=1", "/w/n1", "/full/n1", "/toplist?page=2",
+                                                       "/w/n2", "/full/n2"}));
+  EXPECT_EQ(TextOf(program_.Control(k编辑框1)), saveRoot_);
+  EXPECT_EQ(TextOf(program_.Window()), "成功");
 }
 
 }  // namespace

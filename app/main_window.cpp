@@ -198,6 +198,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_CLOSE:
+      // The crawl's requests may serve the queue while they wait; a close
+      // that reaches the window then is lost, like every other input.
+      if (crawling_) return 0;
+      return ::DefWindowProcA(Handle(), message, wParam, lParam);
     case WM_CTLCOLOREDIT:
       return OnEditColour(reinterpret_cast<HDC>(wParam));
     case WM_DESTROY:
@@ -236,7 +241,8 @@ void MainWindow::CreateControls() {
 }
 
 void MainWindow::OnCommand(int id, int code) {
-  if (code != BN_CLICKED) return;
+  // No second crawl and no folder chooser inside a crawl.
+  if (code != BN_CLICKED || crawling_) return;
   if (id == kId按钮2) OnBrowseButtonClicked();
   if (id == kId按钮1) OnStartButtonClicked();
 }
@@ -253,6 +259,10 @@ void MainWindow::OnWindowCreated() { ::SetWindowTextA(编辑框1, crawl::ReadSav
 // Only the box changes; the folder is remembered when a crawl starts.
 void MainWindow::OnBrowseButtonClicked() { ::SetWindowTextA(编辑框1, ChooseFolder(kBrowsePrompt).c_str()); }
 
-void MainWindow::OnStartButtonClicked() { StartCrawl(CrawlTargets{Handle(), 编辑框1, 编辑框2, settingsPath_}); }
+void MainWindow::OnStartButtonClicked() {
+  crawling_ = true;
+  StartCrawl(CrawlTargets{Handle(), 编辑框1, 编辑框2, settingsPath_});
+  crawling_ = false;
+}
 
 }  // namespace lv::app

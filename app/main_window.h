@@ -35,6 +35,9 @@ class MainWindow {
   void OnStartButtonClicked();
 
   const Text settingsPath_;
+  // From the start button's click to the end of its closing message: no
+  // command and no close is taken meanwhile.
+  bool crawling_ = false;
   win::UniqueFont labelFont_;  // 标签1's own font; outlives the label
   // The controls belong to the window and go with it.
   HWND 标签1 = nullptr;

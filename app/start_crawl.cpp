@@ -43,6 +43,17 @@ class CaptionObserver : public crawl::CrawlObserver {
   HWND window_;
 };
 
+class WindowDisabled {
+ public:
+  explicit WindowDisabled(HWND window) : window_(window) { ::EnableWindow(window_, FALSE); }
+  ~WindowDisabled() { ::EnableWindow(window_, TRUE); }
+  WindowDisabled(const WindowDisabled&) = delete;
+  WindowDisabled& operator=(const WindowDisabled&) = delete;
+
+ private:
+  HWND window_;
+};
+
 bool IsClean(const crawl::CrawlTally& tally) { return tally.imagesFailed == 0 && tally.pagesFailed == 0; }
 
 }  // namespace
@@ -82,7 +93,14 @@ void StartCrawl(const CrawlTargets& targets) {
   input.pageCount = PageCountFrom(pageCountText);
   input.site = crawl::SiteAddress();
   CaptionObserver caption(targets.window);
-  const crawl::CrawlTally tally = crawl::RunCrawl(input, caption);
+  crawl::CrawlTally tally;
+  {
+    // Disabled, the window takes no click or key while the crawl runs, even
+    // where a request's wait serves the queue; the closing message then
+    // disables it again for as long as it is open.
+    WindowDisabled disabled(targets.window);
+    tally = crawl::RunCrawl(input, caption);
+  }
 
   ::SetWindowTextA(targets.window, ClosingCaption(tally).c_str());
   ShowMessage(ClosingMessage(tally));
