@@ -24,6 +24,39 @@ constexpr int kPost = 1;
 constexpr DWORD kWinHttpTimeout = 12002;  // ERROR_WINHTTP_TIMEOUT
 constexpr int kSettleSeconds = 5;
 
+// The WinHttp class, looked up once per process with its members' ids.
+win::AutomationClass& WinHttpClass() {
+  static win::AutomationClass winHttp(L"WinHttp.WinHttpRequest.5.1");
+  return winHttp;
+}
+
+// The request object and how its members are reached: by the class's
+// remembered dispatch ids when the object was made here, by name when the
+// caller handed one in (it may be of any class).
+class RequestObject {
+ public:
+  RequestObject(IDispatch* object, bool ours) : object_(object), ours_(ours) {}
+
+  win::Variant Call(const wchar_t* name, win::CallKind kind, std::initializer_list<win::Arg> args = {},
+                    HRESULT* hr = nullptr) const {
+    if (ours_) return WinHttpClass().Invoke(object_, name, kind, args, hr);
+    return win::Invoke(object_, name, kind, args, hr);
+  }
+  win::Variant Method(const wchar_t* name, std::initializer_list<win::Arg> args = {}, HRESULT* hr = nullptr) const {
+    return Call(name, win::CallKind::Method, args, hr);
+  }
+  win::Variant Get(const wchar_t* name, HRESULT* hr = nullptr) const {
+    return Call(name, win::CallKind::PropertyGet, {}, hr);
+  }
+  void Put(const wchar_t* name, std::initializer_list<win::Arg> indexAndValue) const {
+    Call(name, win::CallKind::PropertyPut, indexAndValue);
+  }
+
+ private:
+  IDispatch* object_;
+  bool ours_;
+};
+
 bool Contains(std::string_view text, std::string_view sub, bool ignoreCase) {
   return Find(text, sub, 1, ignoreCase) > 0;
 }
@@ -67,20 +100,20 @@ std::optional<int> TimeoutMs(std::int32_t seconds) {
   return seconds * 1000;
 }
 
-void SetHeader(IDispatch* request, std::string_view name, std::string_view value) {
-  win::CallMethod(request, L"SetRequestHeader", {name, value});
+void SetHeader(const RequestObject& request, std::string_view name, std::string_view value) {
+  request.Method(L"SetRequestHeader", {name, value});
 }
 
 // The Basic header goes out with the request itself, before any challenge
 // from the proxy.
-void SetProxyCredentials(IDispatch* request, const HttpRequestOptions& o, int flags) {
+void SetProxyCredentials(const RequestObject& request, const HttpRequestOptions& o, int flags) {
   if (o.ProxyAddress.empty() || o.ProxyUser.empty()) return;
-  win::CallMethod(request, L"SetCredentials", {o.ProxyUser, o.ProxyPassword, flags});
+  request.Method(L"SetCredentials", {o.ProxyUser, o.ProxyPassword, flags});
   if (flags != 1) return;
   SetHeader(request, "Proxy-Authorization", "Basic " + Base64Encode(ToBytes(o.ProxyUser + ":" + o.ProxyPassword)));
 }
 
-void SendCookies(IDispatch* request, Text& cookies) {
+void SendCookies(const RequestObject& request, Text& cookies) {
   if (!cookies.empty() && Contains(cookies, "Cookie:", /*ignoreCase=*/true)) {
     cookies = Replace(cookies, "Cookie:", "", /*matchCase=*/false);
   }
@@ -90,7 +123,7 @@ void SendCookies(IDispatch* request, Text& cookies) {
 // A block without CR LF is one header, sent even when empty. Lines of a
 // longer block are sent one by one; a keep-alive line is left out there
 // because the object manages its connections itself.
-void SendHeaderBlock(IDispatch* request, const Text& block) {
+void SendHeaderBlock(const RequestObject& request, const Text& block) {
   if (!Contains(block, kCrLf, /*ignoreCase=*/false)) {
     SetHeader(request, HeaderName(block), HeaderValue(block));
     return;
@@ -104,12 +137,12 @@ void SendHeaderBlock(IDispatch* request, const Text& block) {
   }
 }
 
-HRESULT Send(IDispatch* request, const HttpRequestOptions& o) {
+HRESULT Send(const RequestObject& request, const HttpRequestOptions& o) {
   HRESULT hr = E_FAIL;
   if (!o.BodyBytes.empty()) {
-    win::Invoke(request, L"Send", win::CallKind::Method, {o.BodyBytes}, &hr);
+    request.Method(L"Send", {o.BodyBytes}, &hr);
   } else {
-    win::Invoke(request, L"Send", win::CallKind::Method, {o.BodyText}, &hr);
+    request.Method(L"Send", {o.BodyText}, &hr);
   }
   return hr;
 }
@@ -121,30 +154,30 @@ HRESULT Send(IDispatch* request, const HttpRequestOptions& o) {
 // begun may take up to four (resolve, connect, send, receive) in all. Gives
 // the failure code, 0 when the answer is complete; the request is aborted
 // when it is not.
-HRESULT WaitForAnswer(IDispatch* request, std::optional<int> timeoutMs) {
+HRESULT WaitForAnswer(const RequestObject& request, std::optional<int> timeoutMs) {
   constexpr int kPhases = 4;
   const int seconds = timeoutMs ? std::max(1, *timeoutMs / 1000) : -1;
   for (int phase = 0; phase < kPhases; ++phase) {
     HRESULT hr = E_FAIL;
-    const win::Variant done = win::Invoke(request, L"WaitForResponse", win::CallKind::Method, {seconds}, &hr);
+    const win::Variant done = request.Method(L"WaitForResponse", {seconds}, &hr);
     if (FAILED(hr)) return hr;
     // Only an explicit "not yet" means waiting on; anything else is read.
     if (done.vt != VT_BOOL || done.boolVal != VARIANT_FALSE) return S_OK;
     if (seconds < 0) return S_OK;
     HRESULT statusHr = E_FAIL;
-    win::Invoke(request, L"Status", win::CallKind::PropertyGet, {}, &statusHr);
+    request.Get(L"Status", &statusHr);
     if (FAILED(statusHr)) break;  // not even the status line yet
   }
   // The wait after Abort lets the object's own receiving come to rest before
   // it is released; some WinHttp builds crash when an object is let go
   // while an aborted body is still being received.
-  win::CallMethod(request, L"Abort");
-  win::CallMethod(request, L"WaitForResponse", {kSettleSeconds});
+  request.Method(L"Abort");
+  request.Method(L"WaitForResponse", {kSettleSeconds});
   return HRESULT_FROM_WIN32(kWinHttpTimeout);
 }
 
-std::int32_t StatusOf(IDispatch* request) {
-  const double status = std::trunc(win::VariantToNumber(win::GetProperty(request, L"Status")));
+std::int32_t StatusOf(const RequestObject& request) {
+  const double status = std::trunc(win::VariantToNumber(request.Get(L"Status")));
   if (!(status >= INT32_MIN && status <= INT32_MAX)) return 0;
   return static_cast<std::int32_t>(status);
 }
@@ -177,20 +210,19 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   win::ComScope com;
   const int method = (o.Method < 0 || o.Method > 7) ? 0 : o.Method;
 
-  win::ComPtr<IDispatch> object =
-      o.ExistingRequest ? win::ComPtr<IDispatch>::Share(*o.ExistingRequest)
-                        : win::CreateObject(L"WinHttp.WinHttpRequest.5.1");
+  win::ComPtr<IDispatch> object = o.ExistingRequest ? win::ComPtr<IDispatch>::Share(*o.ExistingRequest)
+                                                    : WinHttpClass().Create();
   if (!o.ExistingRequest && !object) return {};
-  IDispatch* request = object.Get();
+  const RequestObject request(object.Get(), !o.ExistingRequest);
 
   if (const std::optional<int> ms = TimeoutMs(o.TimeoutSeconds)) {
-    win::CallMethod(request, L"SetTimeouts", {*ms, *ms, *ms, *ms});
+    request.Method(L"SetTimeouts", {*ms, *ms, *ms, *ms});
   }
   if (!o.ProxyAddress.empty()) {
-    win::CallMethod(request, L"SetProxy", {kProxySettingNamed, o.ProxyAddress});
+    request.Method(L"SetProxy", {kProxySettingNamed, o.ProxyAddress});
   }
-  win::CallMethod(request, L"Open", {kVerbs[method], Url, /*async=*/true});
-  if (o.DisableRedirects) win::PutProperty(request, L"Option", {kOptionEnableRedirects, 0});
+  request.Method(L"Open", {kVerbs[method], Url, /*async=*/true});
+  if (o.DisableRedirects) request.Put(L"Option", {kOptionEnableRedirects, 0});
   // Certificate errors are deliberately not ignored: HTTPS requests keep the
   // object's certificate checks.
 
@@ -205,11 +237,11 @@ ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options) {
   if (SUCCEEDED(sent)) sent = WaitForAnswer(request, TimeoutMs(o.TimeoutSeconds));
   if (o.SendResult) *o.SendResult = static_cast<std::int32_t>(sent);
 
-  const win::Variant body = win::GetProperty(request, L"ResponseBody");
+  const win::Variant body = request.Get(L"ResponseBody");
 
   Text scratchHeaders;
   Text& responseHeaders = o.ResponseHeaders ? *o.ResponseHeaders : scratchHeaders;
-  responseHeaders = win::VariantToText(win::CallMethod(request, L"GetAllResponseHeaders"));
+  responseHeaders = win::VariantToText(request.Method(L"GetAllResponseHeaders"));
 
   std::int32_t scratchStatus = 0;
   std::int32_t& statusCode = o.StatusCode ? *o.StatusCode : scratchStatus;

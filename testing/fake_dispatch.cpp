@@ -130,6 +130,7 @@ HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!names || !ids || count == 0) return E_INVALIDARG;
+  ++nameLookups_;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   // Named arguments are not supported: only the member name gets an id.
   const DISPID id = IdOf(names[0]);

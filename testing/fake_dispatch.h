@@ -56,6 +56,8 @@ class FakeDispatch final : public IDispatch {
   std::vector<std::string> Describe() const;  // one line per call
   void ClearCalls() { calls_.clear(); }
   ULONG RefCount() const { return refs_; }
+  // How often a member's id was asked for.
+  int NameLookups() const { return nameLookups_; }
 
   // IUnknown / IDispatch.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -83,6 +85,8 @@ class FakeDispatch final : public IDispatch {
   Member& MemberNamed(const std::wstring& name);
 
   ULONG refs_ = 1;
+
+  int nameLookups_ = 0;
   std::map<std::wstring, DISPID> ids_;  // by lower-cased name
   std::vector<Member> members_;         // indexed by DISPID - 1
   std::vector<FakeCall> calls_;

@@ -147,41 +147,49 @@ Arg Arg::Copy(const VARIANT& v) {
   return a;
 }
 
-Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
-               std::initializer_list<Arg> args, HRESULT* hr) {
+Variant Invoke(IDispatch* obj, DISPID id, CallKind kind, std::initializer_list<Arg> args, HRESULT* hr) {
   Variant result;
   HRESULT status = E_POINTER;
   if (obj) {
-    DISPID id = DISPID_UNKNOWN;
-    auto* names = const_cast<LPOLESTR>(name);
-    status = obj->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id);
-    if (SUCCEEDED(status)) {
-      // DISPPARAMS wants the arguments right to left. The copies are shallow:
-      // the callee only reads them and the Args keep ownership.
-      std::vector<VARIANT> reversed;
-      reversed.reserve(args.size());
-      for (auto it = args.end(); it != args.begin();) reversed.push_back((--it)->Value());
-      DISPID putId = DISPID_PROPERTYPUT;
-      DISPPARAMS params{};
-      params.rgvarg = reversed.empty() ? nullptr : reversed.data();
-      params.cArgs = static_cast<UINT>(reversed.size());
-      if (kind == CallKind::PropertyPut) {
-        params.rgdispidNamedArgs = &putId;
-        params.cNamedArgs = 1;
-      }
-      EXCEPINFO excep{};
-      UINT badArg = 0;
-      status = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DispatchFlags(kind), &params,
-                           kind == CallKind::PropertyPut ? nullptr : result.Put(), &excep, &badArg);
-      // A member that raised reports its own error in the record; that code
-      // says more than DISP_E_EXCEPTION.
-      if (status == DISP_E_EXCEPTION) status = ExceptionCode(excep);
-      ClearExcepInfo(excep);
-      if (FAILED(status)) result.Put();
+    // DISPPARAMS wants the arguments right to left. The copies are shallow:
+    // the callee only reads them and the Args keep ownership.
+    std::vector<VARIANT> reversed;
+    reversed.reserve(args.size());
+    for (auto it = args.end(); it != args.begin();) reversed.push_back((--it)->Value());
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{};
+    params.rgvarg = reversed.empty() ? nullptr : reversed.data();
+    params.cArgs = static_cast<UINT>(reversed.size());
+    if (kind == CallKind::PropertyPut) {
+      params.rgdispidNamedArgs = &putId;
+      params.cNamedArgs = 1;
     }
+    EXCEPINFO excep{};
+    UINT badArg = 0;
+    status = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DispatchFlags(kind), &params,
+                         kind == CallKind::PropertyPut ? nullptr : result.Put(), &excep, &badArg);
+    // A member that raised reports its own error in the record; that code
+    // says more than DISP_E_EXCEPTION.
+    if (status == DISP_E_EXCEPTION) status = ExceptionCode(excep);
+    ClearExcepInfo(excep);
+    if (FAILED(status)) result.Put();
   }
   if (hr) *hr = status;
   return result;
+}
+
+Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind, std::initializer_list<Arg> args, HRESULT* hr) {
+  DISPID id = DISPID_UNKNOWN;
+  HRESULT status = E_POINTER;
+  if (obj) {
+    auto* names = const_cast<LPOLESTR>(name);
+    status = obj->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id);
+  }
+  if (FAILED(status)) {
+    if (hr) *hr = status;
+    return Variant();
+  }
+  return Invoke(obj, id, kind, args, hr);
 }
 
 bool PutProperty(IDispatch* obj, const wchar_t* name,
@@ -193,11 +201,42 @@ bool PutProperty(IDispatch* obj, const wchar_t* name,
 
 ComPtr<IDispatch> CreateObject(const wchar_t* progId) {
   CLSID clsid{};
+  if (FAILED(::CLSIDFromProgID(progId, &clsid))) return {};
+  return CreateObject(clsid);
+}
+
+ComPtr<IDispatch> CreateObject(const CLSID& clsid) {
   ComPtr<IDispatch> obj;
-  if (FAILED(::CLSIDFromProgID(progId, &clsid))) return obj;
   ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                      reinterpret_cast<void**>(obj.Put()));
   return obj;
+}
+
+ComPtr<IDispatch> AutomationClass::Create() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!resolved_) {
+    // Only a success is kept: a class not yet registered may be next time.
+    resolved_ = SUCCEEDED(::CLSIDFromProgID(progId_, &clsid_));
+    if (!resolved_) return {};
+  }
+  return CreateObject(clsid_);
+}
+
+Variant AutomationClass::Invoke(IDispatch* obj, const wchar_t* name, CallKind kind, std::initializer_list<Arg> args,
+                                HRESULT* hr) {
+  DISPID id = DISPID_UNKNOWN;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    const auto known = ids_.find(name);
+    if (known != ids_.end()) {
+      id = known->second;
+    } else if (obj) {
+      auto* names = const_cast<LPOLESTR>(name);
+      if (SUCCEEDED(obj->GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &id))) ids_.emplace(name, id);
+    }
+  }
+  if (id == DISPID_UNKNOWN) return win::Invoke(obj, name, kind, args, hr);
+  return win::Invoke(obj, id, kind, args, hr);
 }
 
 }  // namespace lv::win

@@ -9,6 +9,9 @@
 #include <ole2.h>
 
 #include <initializer_list>
+#include <map>
+#include <mutex>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -175,8 +178,36 @@ inline Variant GetProperty(IDispatch* obj, const wchar_t* name,
 bool PutProperty(IDispatch* obj, const wchar_t* name,
                  std::initializer_list<Arg> indexAndValue);
 
-// Creates an automation object from its ProgID; null on failure.
+// The same call by dispatch id, for a caller that looked the name up before.
+Variant Invoke(IDispatch* obj, DISPID id, CallKind kind, std::initializer_list<Arg> args = {},
+               HRESULT* hr = nullptr);
+
+// Creates an automation object from its ProgID or class id; null on failure.
 ComPtr<IDispatch> CreateObject(const wchar_t* progId);
+ComPtr<IDispatch> CreateObject(const CLSID& clsid);
+
+// One automation class used again and again: its ProgID is looked up once
+// and each member's dispatch id the first time it is called, for the rest of
+// the process, instead of on every object and every call. Only objects
+// created by Create() may be invoked through it: another class's ids would
+// be wrong. Safe to share between threads.
+class AutomationClass {
+ public:
+  explicit AutomationClass(const wchar_t* progId) : progId_(progId) {}
+  AutomationClass(const AutomationClass&) = delete;
+  AutomationClass& operator=(const AutomationClass&) = delete;
+
+  ComPtr<IDispatch> Create();
+  Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind, std::initializer_list<Arg> args = {},
+                 HRESULT* hr = nullptr);
+
+ private:
+  const wchar_t* progId_;
+  std::mutex lock_;
+  bool resolved_ = false;
+  CLSID clsid_{};
+  std::map<std::wstring, DISPID> ids_;
+};
 
 // One initialisation for the lifetime of a scope, undone only when it took.
 // Library gives Initialize() and Uninitialize(): plain functions rather than

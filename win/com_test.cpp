@@ -103,5 +103,19 @@ TEST_F(ComLayer, TextsConvertWholeIncludingEmpty) {
   EXPECT_EQ(TextFromBstr(Bstr::FromText(withZero).Get()), withZero);
 }
 
+TEST_F(ComLayer, AnAutomationClassLooksEachMemberUpOnce) {
+  fake->SetResult(L"Count", Variant::FromInt(42));
+  AutomationClass cls(L"Lumivant.NoSuchClass");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(VariantToNumber(cls.Invoke(fake.Get(), L"Count", CallKind::PropertyGet)), 42);
+  HRESULT hr = S_OK;
+  cls.Invoke(fake.Get(), L"Text", CallKind::Method, {}, &hr);
+  cls.Invoke(fake.Get(), L"Text", CallKind::Method, {}, &hr);
+  EXPECT_EQ(fake->NameLookups(), 2);
+  EXPECT_THAT(fake->Describe(), ElementsAre("get Count()", "get Count()", "get Count()", "Text()", "Text()"));
+  // An unregistered class makes nothing, and is asked again next time.
+  EXPECT_FALSE(cls.Create());
+  EXPECT_FALSE(cls.Create());
+}
+
 }  // namespace
 }  // namespace lv::win
