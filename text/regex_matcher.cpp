@@ -54,7 +54,7 @@ bool RegexMatcher::Create(std::string_view pattern, std::string_view subjectText
               {expandQuoteToken ? ExpandQuoteToken(pattern) : Text(pattern)});
   subject = win::Variant::FromText(subjectText);
   matches = win::VariantToDispatch(
-      win::CallMethod(regExp.Get(), L"Execute", {Arg::Copy(subject)}));
+      win::CallMethod(regExp.Get(), L"Execute", {Arg::Borrow(subject)}));
   return static_cast<bool>(matches);
 }
 
@@ -64,7 +64,7 @@ Text RegexMatcher::GetPattern() const {
 
 Text RegexMatcher::ReplaceMatches(std::string_view replacement) const {
   return VariantToText(
-      win::CallMethod(regExp.Get(), L"Replace", {Arg::Copy(subject), replacement}));
+      win::CallMethod(regExp.Get(), L"Replace", {Arg::Borrow(subject), replacement}));
 }
 
 int RegexMatcher::MatchCount() const {

@@ -141,9 +141,9 @@ ComPtr<IDispatch> VariantToDispatch(const VARIANT& v) {
   return {};
 }
 
-Arg Arg::Copy(const VARIANT& v) {
+Arg Arg::Borrow(const VARIANT& v) {
   Arg a;
-  ::VariantCopy(&a.v_, const_cast<VARIANT*>(&v));
+  a.borrowed_ = &v;
   return a;
 }
 

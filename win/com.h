@@ -147,13 +147,16 @@ class Arg {
   Arg(double v) : v_(Variant::FromDouble(v)) {}
   Arg(const ByteSet& b) : v_(Variant::FromBytes(b)) {}
   Arg(IDispatch* d) : v_(Variant::FromDispatch(d)) {}
-  // A copy of an existing variant (for example a held subject string).
-  static Arg Copy(const VARIANT& v);
-  const VARIANT& Value() const { return v_; }
+  // Refers to an existing variant without copying it, so that a large held
+  // subject string is not duplicated for every call; v must outlive the
+  // call, which only reads it.
+  static Arg Borrow(const VARIANT& v);
+  const VARIANT& Value() const { return borrowed_ ? *borrowed_ : v_; }
 
  private:
   Arg() = default;
   Variant v_;
+  const VARIANT* borrowed_ = nullptr;
 };
 
 enum class CallKind { Method, PropertyGet, PropertyPut };
