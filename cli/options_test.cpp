@@ -89,7 +89,7 @@ TEST(IsSiteAddress, SchemeHostAndPortOnly) {
       {"http://127.0.0.1:65536", false},
       {"http://127.0.0.1:", false},
       {"http://", false},
-      {"http://exa mple.com", false},
+      {"http://wallpapers.example .com", false},
       {"http://user@example.com", false},
       {"ftp://example.com", false},
       {"example.com", false},

@@ -29,7 +29,7 @@ using lv::testing::HttpServer;
 using lv::testing::Reply;
 using lv::testing::ServedRequest;
 
-constexpr const char* kUrl = "http://example.test/page?id=1";
+constexpr const char* kUrl = "http://wallpapers.example.com/page?id=1";
 constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
 std::string Header(const std::string& name, const std::string& value) {

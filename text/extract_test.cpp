@@ -114,10 +114,10 @@ TEST(TextBetween, EdgeResults) {
 
 TEST(TextBetween, QuoteTokenInBothMarkers) {
   const std::string page =
-      "<div><img id=\"thumb\" src=\"http://x/small.jpg\">"
+      "<div><img id=\"thumb\" src=\"https://thumbs.example.com/small.jpg\">"
       "<p>壁纸 #引号</p>"
-      "<img id=\"wallpaper\" src=\"https://w.example/full/wallhaven-1.jpg\" alt=\"壁纸\">";
-  EXPECT_EQ(TextBetween(page, kImageMarker, "#引号"), "https://w.example/full/wallhaven-1.jpg");
+      "<img id=\"wallpaper\" src=\"https://w.example/full/lakeside-1.jpg\" alt=\"壁纸\">";
+  EXPECT_EQ(TextBetween(page, kImageMarker, "#引号"), "https://w.example/full/lakeside-1.jpg");
   EXPECT_EQ(TextBetween("id=#引号x#引号", "id=#引号", "#引号"), "");
   EXPECT_EQ(TextBetween("<b>\"q\"</b>", "<b>#引号", "#引号</b>"), "q");
 }
