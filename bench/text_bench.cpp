@@ -21,7 +21,7 @@ constexpr const char* kImageMarker = "<img id=#引号wallpaper#引号 src=#引�
 // the detail image tag and a closing marker near the end.
 Text PageText(std::size_t size) {
   const std::string tail =
-      "<div class=\"showcase\"><img id=\"wallpaper\" src=\"https://w.example/full/wallhaven-9x.jpg\""
+      "<div class=\"showcase\"><img id=\"wallpaper\" src=\"https://w.example/full/lakeside-9x.jpg\""
       " alt=\"壁纸 风景\"></div>\r\n<!-- end of page -->\r\n</body></html>\r\n";
   Text page = "<!DOCTYPE html>\r\n<html><head><title>热门壁纸 第1页</title></head><body>\r\n";
   page.reserve(size + 512);
