@@ -182,11 +182,14 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
   }
   auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
+  const LRESULT result = self->HandleMessage(message, wParam, lParam);
+  // The last message is handled with the handle still held, so that its
+  // default handling reaches the window; only then is the handle let go.
   if (message == WM_NCDESTROY) {
     ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     self->window_.Release();
   }
-  return self->HandleMessage(message, wParam, lParam);
+  return result;
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -61,6 +61,32 @@ TEST_F(InProcessWindowTest, EditBoxesPaintBlackOnWhite) {
   EXPECT_EQ(::GetBkColor(dc.Get()), RGB(255, 255, 255));
 }
 
+// Runs the window's own procedure, then notes how much of the caption is
+// left once the window's last message has been handled.
+WNDPROC windowProc = nullptr;
+int captionLeftAfterLastMessage = -1;
+
+LRESULT CALLBACK WatchLastMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = ::CallWindowProcA(windowProc, window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    wchar_t caption[64] = {};
+    captionLeftAfterLastMessage = ::InternalGetWindowText(window, caption, 64);
+  }
+  return result;
+}
+
+// The default handling of WM_NCDESTROY is where the system lets go of the
+// caption; it can do so only when it is handed the window itself.
+TEST_F(InProcessWindowTest, LastMessageReachesTheDefaultHandlingWithTheWindow) {
+  const HWND window = Open();
+  ASSERT_NE(window, nullptr);
+  windowProc = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchLastMessage)));
+  ASSERT_TRUE(::DestroyWindow(window));
+  EXPECT_EQ(captionLeftAfterLastMessage, 0);
+  EXPECT_EQ(window_.Handle(), nullptr);
+}
+
 // The program file's resources stand in for the program's own module, so the
 // window class gets the icon that the program gives it.
 TEST_F(InProcessWindowTest, IconIsOne32By32ImageOf32BitsPerPixel) {
