@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "http/utf8_to_gbk.h"
+#include "testing/failing_allocations.h"
 #include "testing/fake_dispatch.h"
 #include "testing/http_server.h"
 #include "win/com.h"
@@ -327,6 +328,21 @@ TEST_F(HttpRequestCalls, BodyBytesWinOverBodyText) {
   o.BodyText = "text";
   o.BodyBytes = {1, 0, 0xFF};
   EXPECT_THAT(Run(o), Contains("Send(UI1[3]{01 00 FF})"));
+}
+
+TEST_F(HttpRequestCalls, BodyBytesThatCannotBeBuiltAreNotSent) {
+  HttpRequestOptions o;
+  o.BodyBytes = ByteSet(2 << 20, 'x');
+  std::int32_t sent = 0;
+  o.SendResult = &sent;
+  std::vector<std::string> calls;
+  {
+    lv::testing::LargeAllocationsFail failing(1 << 20);
+    ASSERT_TRUE(failing.Ok());
+    calls = Run(o);
+  }
+  EXPECT_THAT(calls, Not(Contains(HasSubstr("Send("))));
+  EXPECT_EQ(sent, E_OUTOFMEMORY);
 }
 
 TEST_F(HttpRequestCalls, StatusIsTruncatedTowardZero) {

@@ -1,5 +1,7 @@
 #include "win/com.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -54,8 +56,10 @@ Text TextFromBstr(BSTR s) {
 
 Variant Variant::FromText(std::string_view t) {
   Variant v;
+  Bstr s = Bstr::FromText(t);
+  if (!s.Get()) return v;
   v.vt = VT_BSTR;
-  v.bstrVal = Bstr::FromText(t).Release();
+  v.bstrVal = s.Release();
   return v;
 }
 
@@ -82,13 +86,16 @@ Variant Variant::FromDouble(double value) {
 
 Variant Variant::FromBytes(const ByteSet& b) {
   Variant v;
+  if (b.size() > ULONG_MAX) return v;
   SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(b.size()));
   if (!array) return v;
   void* data = nullptr;
-  if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
-    if (!b.empty()) std::memcpy(data, b.data(), b.size());
-    ::SafeArrayUnaccessData(array);
+  if (FAILED(::SafeArrayAccessData(array, &data))) {
+    ::SafeArrayDestroy(array);
+    return v;
   }
+  if (!b.empty()) std::memcpy(data, b.data(), b.size());
+  ::SafeArrayUnaccessData(array);
   v.vt = VT_ARRAY | VT_UI1;
   v.parray = array;
   return v;
@@ -150,7 +157,9 @@ Arg Arg::Borrow(const VARIANT& v) {
 Variant Invoke(IDispatch* obj, DISPID id, CallKind kind, std::initializer_list<Arg> args, HRESULT* hr) {
   Variant result;
   HRESULT status = E_POINTER;
-  if (obj) {
+  const bool built = std::all_of(args.begin(), args.end(), [](const Arg& a) { return a.Built(); });
+  if (!built) status = E_OUTOFMEMORY;
+  if (obj && built) {
     // DISPPARAMS wants the arguments right to left. The copies are shallow:
     // the callee only reads them and the Args keep ownership.
     std::vector<VARIANT> reversed;

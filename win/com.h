@@ -113,6 +113,9 @@ class Variant : public VARIANT {
     return *this;
   }
 
+  // The text and byte makers give the empty Variant when the system cannot
+  // build the value (no memory for the BSTR or the array, or the array
+  // cannot be locked to be filled).
   static Variant FromText(std::string_view t);  // VT_BSTR from the ANSI code page
   static Variant FromInt(LONG v);               // VT_I4
   static Variant FromBool(bool v);              // VT_BOOL
@@ -136,34 +139,42 @@ double VariantToNumber(const VARIANT& v);  // through a change to VT_R8
 ByteSet VariantToBytes(const VARIANT& v);  // only a one-dimensional byte array
 ComPtr<IDispatch> VariantToDispatch(const VARIANT& v);
 
-// One argument of a late-bound call, converted by its C++ type.
+// One argument of a late-bound call, converted by its C++ type. A value the
+// system could not build is not passed as something else: the call is not
+// made (see Built).
 class Arg {
  public:
-  Arg(std::string_view t) : v_(Variant::FromText(t)) {}
-  Arg(const char* t) : v_(Variant::FromText(t ? t : "")) {}
-  Arg(const Text& t) : v_(Variant::FromText(t)) {}
+  Arg(std::string_view t) : Arg(Variant::FromText(t)) {}
+  Arg(const char* t) : Arg(Variant::FromText(t ? t : "")) {}
+  Arg(const Text& t) : Arg(Variant::FromText(t)) {}
   Arg(int v) : v_(Variant::FromInt(v)) {}
   Arg(bool v) : v_(Variant::FromBool(v)) {}
   Arg(double v) : v_(Variant::FromDouble(v)) {}
-  Arg(const ByteSet& b) : v_(Variant::FromBytes(b)) {}
+  Arg(const ByteSet& b) : Arg(Variant::FromBytes(b)) {}
   Arg(IDispatch* d) : v_(Variant::FromDispatch(d)) {}
   // Refers to an existing variant without copying it, so that a large held
   // subject string is not duplicated for every call; v must outlive the
   // call, which only reads it.
   static Arg Borrow(const VARIANT& v);
   const VARIANT& Value() const { return borrowed_ ? *borrowed_ : v_; }
+  bool Built() const { return built_; }
 
  private:
   Arg() = default;
+  // For the makers that give the empty Variant when they fail.
+  explicit Arg(Variant v) : v_(std::move(v)), built_(!v_.IsEmpty()) {}
+
   Variant v_;
   const VARIANT* borrowed_ = nullptr;
+  bool built_ = true;
 };
 
 enum class CallKind { Method, PropertyGet, PropertyPut };
 
 // Invokes the member `name` of obj. Arguments are given left to right; for a
 // property put the last one is the value. Returns the result, or an empty
-// Variant when obj is null, the name is unknown or the call fails; the
+// Variant when obj is null, an argument could not be built (E_OUTOFMEMORY;
+// nothing is called), the name is unknown or the call fails; the
 // HRESULT goes to *hr when asked for (for a member that raised, the code in
 // its exception record). Exception information is freed.
 Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,

@@ -3,12 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "testing/failing_allocations.h"
 #include "testing/fake_dispatch.h"
 
 namespace lv::win {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using lv::testing::FakeDispatch;
 
 class ComLayer : public ::testing::Test {
@@ -71,6 +73,29 @@ TEST_F(ComLayer, FailuresYieldTheEmptyValue) {
   EXPECT_TRUE(FAILED(hr));
   // The unknown member never reached Invoke.
   EXPECT_THAT(fake->Describe(), ElementsAre("Broken()"));
+}
+
+// A value the system cannot build (here a text or byte array larger than the
+// memory COM will give) must not reach the member as something else: the
+// call is not made and fails.
+TEST_F(ComLayer, AnArgumentThatCannotBeBuiltStopsTheCall) {
+  const Text text(2 << 20, 'x');
+  const ByteSet bytes(2 << 20, 'x');
+  HRESULT textResult = S_OK;
+  HRESULT bytesResult = S_OK;
+  bool textEmpty = false;
+  bool bytesEmpty = false;
+  {
+    lv::testing::LargeAllocationsFail failing(1 << 20);
+    ASSERT_TRUE(failing.Ok());
+    textEmpty = Invoke(fake.Get(), L"Send", CallKind::Method, {text}, &textResult).IsEmpty();
+    bytesEmpty = Invoke(fake.Get(), L"Send", CallKind::Method, {1, bytes}, &bytesResult).IsEmpty();
+  }
+  EXPECT_TRUE(textEmpty);
+  EXPECT_TRUE(bytesEmpty);
+  EXPECT_EQ(textResult, E_OUTOFMEMORY);
+  EXPECT_EQ(bytesResult, E_OUTOFMEMORY);
+  EXPECT_THAT(fake->Describe(), IsEmpty());
 }
 
 TEST_F(ComLayer, OwnersKeepTheReferenceCountStraight) {

@@ -1,0 +1,71 @@
+#include "testing/failing_allocations.h"
+
+#include <objbase.h>
+#include <objidl.h>
+
+namespace lv::testing {
+namespace {
+
+// Passes everything through except the size of a large request, which it
+// turns into 0: COM then fails that allocation.
+class RefusingSpy final : public IMallocSpy {
+ public:
+  explicit RefusingSpy(std::size_t limit) : limit_(limit) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IMallocSpy) {
+      *out = static_cast<IMallocSpy*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T request) override { return request >= limit_ ? 0 : request; }
+  void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return actual; }
+  void* STDMETHODCALLTYPE PreFree(void* request, BOOL) override { return request; }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override {
+    *newRequest = request;
+    return size >= limit_ ? 0 : size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+ private:
+  ~RefusingSpy() = default;
+
+  ULONG refs_ = 1;
+  std::size_t limit_;
+};
+
+}  // namespace
+
+LargeAllocationsFail::LargeAllocationsFail(std::size_t bytes) {
+  auto* spy = new RefusingSpy(bytes);
+  registered_ = SUCCEEDED(::CoRegisterMallocSpy(spy));
+  spy->Release();  // COM holds the spy while it is registered
+  // Wine's allocator searches its list of spied blocks on some paths (the
+  // size of a freed BSTR) before checking that the list exists; one spied
+  // block makes the list.
+  if (registered_) ::CoTaskMemFree(::CoTaskMemAlloc(1));
+}
+
+LargeAllocationsFail::~LargeAllocationsFail() {
+  if (registered_) ::CoRevokeMallocSpy();
+}
+
+}  // namespace lv::testing
