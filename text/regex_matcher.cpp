@@ -1,8 +1,5 @@
 #include "text/regex_matcher.h"
 
-#include <cmath>
-#include <limits>
-
 #include "text/extract.h"
 
 namespace lv {
@@ -14,13 +11,8 @@ using win::GetProperty;
 using win::PutProperty;
 using win::VariantToText;
 
-// A number the object returned, truncated toward zero; 0 when it is not one.
-int TruncatedNumber(const VARIANT& v) {
-  const double n = std::trunc(win::VariantToNumber(v));
-  if (n <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-  if (n >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-  return static_cast<int>(n);
-}
+// A count or an index the object returned; 0 when it is no number.
+int WholeNumber(const VARIANT& v) { return ClampToInt(win::VariantToNumber(v)); }
 
 // Item of a collection, numbered from 1. The object is handed the index as a
 // double, which also keeps INT_MIN - 1 from overflowing.
@@ -68,7 +60,7 @@ Text RegexMatcher::ReplaceMatches(std::string_view replacement) const {
 }
 
 int RegexMatcher::MatchCount() const {
-  return TruncatedNumber(GetProperty(matches.Get(), L"Count"));
+  return WholeNumber(GetProperty(matches.Get(), L"Count"));
 }
 
 Text RegexMatcher::MatchText(int matchIndex, int* position) const {
@@ -91,7 +83,7 @@ int RegexMatcher::SubMatchCount() const {
       win::VariantToDispatch(GetProperty(matches.Get(), L"Item", {0}));
   const ComPtr<IDispatch> groups =
       win::VariantToDispatch(GetProperty(first.Get(), L"SubMatches"));
-  return TruncatedNumber(GetProperty(groups.Get(), L"Count"));
+  return WholeNumber(GetProperty(groups.Get(), L"Count"));
 }
 
 ComPtr<IDispatch> RegexMatcher::Match(int matchIndex) const {
@@ -102,7 +94,7 @@ ComPtr<IDispatch> RegexMatcher::Match(int matchIndex) const {
 // starts early by one byte, less one for every double-byte character before
 // the match; its walk through double-byte characters begins right there.
 int RegexMatcher::PositionOf(IDispatch* match, std::string_view result) const {
-  const int firstIndex = TruncatedNumber(GetProperty(match, L"FirstIndex"));
+  const int firstIndex = WholeNumber(GetProperty(match, L"FirstIndex"));
   const bool ignoreCase =
       win::VariantToNumber(GetProperty(regExp.Get(), L"IgnoreCase")) != 0;
   const int found = Find(VariantToText(subject), result, firstIndex, ignoreCase);

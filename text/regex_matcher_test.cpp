@@ -4,10 +4,14 @@
 #include <psapi.h>
 
 #include <climits>
+#include <limits>
 #include <ostream>
 #include <thread>
 
 #include <gtest/gtest.h>
+
+#include "testing/class_stand_in.h"
+#include "testing/fake_dispatch.h"
 
 namespace lv {
 namespace {
@@ -48,7 +52,7 @@ struct FlagCase {
   int count;
 };
 
-class RegexMatcherFlags : public testing::TestWithParam<FlagCase> {};
+class RegexMatcherFlags : public ::testing::TestWithParam<FlagCase> {};
 
 TEST_P(RegexMatcherFlags, EachFlagReachesTheObject) {
   const FlagCase& c = GetParam();
@@ -58,7 +62,7 @@ TEST_P(RegexMatcherFlags, EachFlagReachesTheObject) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, RegexMatcherFlags,
-                         testing::Values(FlagCase{true, true, true, 1},    // case counts
+                         ::testing::Values(FlagCase{true, true, true, 1},    // case counts
                                          FlagCase{false, false, true, 0},  // ^ and $ at the ends only
                                          FlagCase{false, true, false, 1}));  // first match only
 
@@ -137,7 +141,7 @@ struct PositionCase {
 
 void PrintTo(const PositionCase& c, std::ostream* os) { *os << c.why; }
 
-class RegexMatcherPosition : public testing::TestWithParam<PositionCase> {};
+class RegexMatcherPosition : public ::testing::TestWithParam<PositionCase> {};
 
 TEST_P(RegexMatcherPosition, SearchesFromFirstIndexTakenAsABytePosition) {
   const PositionCase& c = GetParam();
@@ -152,7 +156,7 @@ TEST_P(RegexMatcherPosition, SearchesFromFirstIndexTakenAsABytePosition) {
 
 INSTANTIATE_TEST_SUITE_P(
     , RegexMatcherPosition,
-    testing::Values(
+    ::testing::Values(
         PositionCase{"two double-byte characters before the match", "ab", "ab 中文 ab", false, 2,
                      0, "ab", 8},
         PositionCase{"the first match", "x=(\\d+)", "x=1, x=22", true, 1, 0, "x=1", 0},
@@ -207,6 +211,42 @@ TEST(RegexMatcher, ReplaceMatchesFollowsGlobalAndKeepsTheMatches) {
 
   ASSERT_TRUE(m.Create("x=(\\d+)", "x=1, x=22", false, true, false));
   EXPECT_EQ(m.ReplaceMatches("[$1]"), "[1], x=22");
+}
+
+// Counts reach the crawl as ints whatever number the object reports: cut
+// toward zero, held within the int range, and nothing for a NaN.
+TEST(RegexMatcher, CountsAreReadAsWholeNumbersWithinRange) {
+  const struct {
+    double reported;
+    int count;
+  } cases[] = {
+      {2.9, 2},
+      {-2.9, -2},
+      {1e300, INT_MAX},
+      {-1e300, INT_MIN},
+      {std::numeric_limits<double>::infinity(), INT_MAX},
+      {std::numeric_limits<double>::quiet_NaN(), 0},
+  };
+  win::ComScope com;
+  for (const auto& c : cases) {
+    using lv::testing::FakeDispatch;
+    const win::ComPtr<FakeDispatch> groups = FakeDispatch::Create();
+    groups->SetResult(L"Count", win::Variant::FromDouble(c.reported));
+    const win::ComPtr<FakeDispatch> match = FakeDispatch::Create();
+    match->SetResult(L"SubMatches", win::Variant::FromDispatch(groups.Get()));
+    const win::ComPtr<FakeDispatch> matches = FakeDispatch::Create();
+    matches->SetResult(L"Count", win::Variant::FromDouble(c.reported));
+    matches->SetResult(L"Item", win::Variant::FromDispatch(match.Get()));
+    const win::ComPtr<FakeDispatch> regExp = FakeDispatch::Create();
+    regExp->SetResult(L"Execute", win::Variant::FromDispatch(matches.Get()));
+
+    lv::testing::ClassStandIn standIn(L"VBScript.RegExp", regExp.Get());
+    ASSERT_TRUE(standIn.Ok());
+    RegexMatcher m;
+    ASSERT_TRUE(m.Create("a", "a"));
+    EXPECT_EQ(m.MatchCount(), c.count) << c.reported;
+    EXPECT_EQ(m.SubMatchCount(), c.count) << c.reported;
+  }
 }
 
 // A listing page as the site serves it, after conversion to code page 936.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -328,6 +329,13 @@ std::int32_t ShiftRight(std::int32_t v, int n) {
 std::int32_t BitAnd(std::int32_t a, std::int32_t b) { return a & b; }
 
 double Modulo(double a, double b) { return std::fmod(a, b); }
+
+int ClampToInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+  return static_cast<int>(v);
+}
 
 Text ToText(long long v) { return std::to_string(v); }
 

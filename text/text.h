@@ -91,6 +91,11 @@ std::int32_t ShiftLeft(std::int32_t v, int n);
 std::int32_t ShiftRight(std::int32_t v, int n);
 std::int32_t BitAnd(std::int32_t a, std::int32_t b);
 double Modulo(double a, double b);
+// A number turned into an int: cut toward zero and held within the int
+// range; NaN, which has no whole part, gives 0. Every count, index and status
+// that arrives as a double goes through here, since converting a double the
+// int range cannot hold is undefined.
+int ClampToInt(double v);
 Text ToText(long long v);
 // Full-width forms become ASCII first, then the longest leading decimal real
 // number is read (after leading white space); no number gives 0.

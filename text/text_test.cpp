@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <utility>
 
@@ -363,6 +364,29 @@ TEST(Numbers, ModuloKeepsTheSignOfTheDividend) {
   EXPECT_DOUBLE_EQ(Modulo(-7, 3), -1);
   EXPECT_DOUBLE_EQ(Modulo(7, -3), 1);
   EXPECT_DOUBLE_EQ(Modulo(7.5, 2), 1.5);
+}
+
+TEST(Numbers, ClampToIntCutsTowardZeroWithinTheRange) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const struct {
+    double v;
+    int expected;
+  } cases[] = {
+      {2.9, 2},
+      {-2.9, -2},
+      {-0.5, 0},
+      {2147483646.9, INT_MAX - 1},
+      {2147483647.0, INT_MAX},
+      {-2147483648.0, INT_MIN},
+      {-2147483648.9, INT_MIN},
+      {1e300, INT_MAX},
+      {-1e300, INT_MIN},
+      {kInfinity, INT_MAX},
+      {-kInfinity, INT_MIN},
+      {std::numeric_limits<double>::quiet_NaN(), 0},
+      {-std::numeric_limits<double>::quiet_NaN(), 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ClampToInt(c.v), c.expected) << c.v;
 }
 
 TEST(Numbers, ToText) {

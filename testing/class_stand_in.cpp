@@ -1,0 +1,63 @@
+#include "testing/class_stand_in.h"
+
+#include <ole2.h>
+
+#include "win/com.h"
+
+namespace lv::testing {
+namespace {
+
+class StandInFactory final : public IClassFactory {
+ public:
+  explicit StandInFactory(IDispatch* standIn) : standIn_(win::ComPtr<IDispatch>::Share(standIn)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return standIn_->QueryInterface(iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+ private:
+  ~StandInFactory() = default;
+
+  ULONG refs_ = 1;
+  win::ComPtr<IDispatch> standIn_;
+};
+
+}  // namespace
+
+ClassStandIn::ClassStandIn(const wchar_t* progId, IDispatch* standIn) {
+  CLSID clsid{};
+  if (!standIn || FAILED(::CLSIDFromProgID(progId, &clsid))) return;
+  // COM keeps its own reference for as long as the class is registered.
+  win::ComPtr<IClassFactory> factory;
+  *factory.Put() = new StandInFactory(standIn);
+  if (FAILED(::CoRegisterClassObject(clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                     &cookie_))) {
+    cookie_ = 0;
+  }
+}
+
+ClassStandIn::~ClassStandIn() {
+  if (cookie_) ::CoRevokeClassObject(cookie_);
+}
+
+}  // namespace lv::testing
