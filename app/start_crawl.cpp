@@ -1,7 +1,5 @@
 #include "app/start_crawl.h"
 
-#include <cmath>
-#include <limits>
 #include <vector>
 
 #include "crawl/settings.h"
@@ -58,12 +56,7 @@ bool IsClean(const crawl::CrawlTally& tally) { return tally.imagesFailed == 0 &&
 
 }  // namespace
 
-int PageCountFrom(std::string_view text) {
-  const double value = std::trunc(ToNumber(text));
-  if (value >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-  if (value <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-  return static_cast<int>(value);
-}
+int PageCountFrom(std::string_view text) { return ClampToInt(ToNumber(text)); }
 
 Text ClosingCaption(const crawl::CrawlTally& tally) {
   return IsClean(tally) ? kCaptionSucceeded : kCaptionFinishedWithErrors;
