@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 
 #include "http/base64.h"
 #include "http/cookies.h"
@@ -176,10 +175,11 @@ HRESULT WaitForAnswer(const RequestObject& request, std::optional<int> timeoutMs
   return HRESULT_FROM_WIN32(kWinHttpTimeout);
 }
 
+// A number the 32-bit range cannot hold, held at either end by the clamp, is
+// no status a server sent.
 std::int32_t StatusOf(const RequestObject& request) {
-  const double status = std::trunc(win::VariantToNumber(request.Get(L"Status")));
-  if (!(status >= INT32_MIN && status <= INT32_MAX)) return 0;
-  return static_cast<std::int32_t>(status);
+  const int status = ClampToInt(win::VariantToNumber(request.Get(L"Status")));
+  return status == INT_MIN || status == INT_MAX ? 0 : status;
 }
 
 // The name=value pair of every "Set-Cookie: " line (name spelt exactly so),

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -349,7 +350,7 @@ TEST_F(HttpRequestCalls, StatusIsTruncatedTowardZero) {
   const struct {
     double reported;
     std::int32_t status;
-  } cases[] = {{404.9, 404}, {-3.7, -3}, {1e12, 0}};
+  } cases[] = {{404.9, 404}, {-3.7, -3}, {1e12, 0}, {-1e12, 0}, {std::nan(""), 0}};
   for (const auto& c : cases) {
     fake->SetResult(L"Status", win::Variant::FromDouble(c.reported));
     std::int32_t status = 7;
