@@ -36,22 +36,36 @@ Text WithoutTrailingSeparators(Text path) {
   return path;
 }
 
-bool CreateFolderTree(const Text& path, int depth) {
-  if (::CreateDirectoryA(path.c_str(), nullptr) || IsFolder(path)) return true;
-  if (::GetLastError() != ERROR_PATH_NOT_FOUND || depth > 512) return false;
+// ERROR_SUCCESS when the folder exists afterwards, else CreateDirectoryA's
+// error, taken before IsFolder's own call can replace it.
+DWORD MakeFolder(const Text& path) {
+  if (::CreateDirectoryA(path.c_str(), nullptr)) return ERROR_SUCCESS;
+  const DWORD error = ::GetLastError();
+  return IsFolder(path) ? ERROR_SUCCESS : error;
+}
+
+DWORD CreateFolderTree(const Text& path, int depth) {
+  const DWORD error = MakeFolder(path);
+  if (error != ERROR_PATH_NOT_FOUND || depth > 512) return error;
   const int cut = FindBackward(path, "\\");
-  if (cut <= 1) return false;
+  if (cut <= 1) return error;
   const Text parent = WithoutTrailingSeparators(Left(path, cut - 1));
-  if (parent.empty() || parent == path || !CreateFolderTree(parent, depth + 1)) return false;
-  return ::CreateDirectoryA(path.c_str(), nullptr) || IsFolder(path);
+  if (parent.empty() || parent == path) return error;
+  const DWORD parentError = CreateFolderTree(parent, depth + 1);
+  return parentError != ERROR_SUCCESS ? parentError : MakeFolder(path);
 }
 
 }  // namespace
 
-bool EnsureFolder(std::string_view folder) {
+bool EnsureFolder(std::string_view folder, unsigned long* error) {
+  unsigned long scratch = 0;
+  unsigned long& reason = error ? *error : scratch;
+  reason = 0;
   const Text full = WithoutTrailingSeparators(FullPath(folder));
   if (full.empty()) return false;
-  return IsFolder(full) || CreateFolderTree(full, 0);
+  if (IsFolder(full)) return true;
+  reason = CreateFolderTree(full, 0);
+  return reason == ERROR_SUCCESS;
 }
 
 PartFile::PartFile(std::string_view target) : target_(target), temporary_(target_ + ".part") {

@@ -10,8 +10,10 @@
 namespace lv::crawl {
 
 // Creates the folder and any missing parents (relative folders count from
-// the current directory). True when it exists as a folder afterwards.
-bool EnsureFolder(std::string_view folder);
+// the current directory). True when it exists as a folder afterwards. When it
+// does not, *error (when asked for) gets the system's error for the deepest
+// folder that could not be made; 0 when the path could not be resolved.
+bool EnsureFolder(std::string_view folder, unsigned long* error = nullptr);
 
 // An image being received: its bytes go to a temporary file beside the
 // target ("<target>.part") as they arrive, and only a whole image is moved

@@ -81,6 +81,31 @@ TEST_F(ImageFileTest, EnsureFolderFailsWhereAFileStands) {
   EXPECT_FALSE(EnsureFolder(root_ + "\\0.png\\sub"));
 }
 
+// The reason is the system's answer to making the folder, taken before any
+// later look at the path can replace it: the two differ for a share that
+// cannot be reached, where making a folder finds no path and a look finds no
+// device.
+TEST_F(ImageFileTest, EnsureFolderGivesTheReasonForTheDeepestFolderItCouldNotMake) {
+  ASSERT_EQ(Save(root_ + "\\0.png", TinyPng('z')), PartFile::Outcome::kSaved);
+  const struct {
+    std::string folder;
+    std::string deepest;  // the folder whose making fails first
+  } cases[] = {
+      {root_ + "\\0.png\\sub", root_ + "\\0.png"},
+      {"\\\\127.0.0.1\\lumivant-no-such-share\\wallpapers", "\\\\127.0.0.1\\lumivant-no-such-share\\wallpapers"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_FALSE(::CreateDirectoryA(c.deepest.c_str(), nullptr)) << c.deepest;
+    const unsigned long expected = ::GetLastError();
+    unsigned long error = 0;
+    EXPECT_FALSE(EnsureFolder(c.folder, &error)) << c.folder;
+    EXPECT_EQ(error, expected) << c.folder;
+  }
+  unsigned long error = 1;
+  EXPECT_TRUE(EnsureFolder(root_, &error));
+  EXPECT_EQ(error, 0u);
+}
+
 TEST_F(ImageFileTest, OnlyAWholeImageReplacesTheFileAndNoTemporaryStays) {
   const std::string target = root_ + "\\0.png";
   ASSERT_EQ(Save(target, TinyPng('o')), PartFile::Outcome::kSaved);
