@@ -182,11 +182,11 @@ class Crawl {
     // The folder is settled before the first image is asked for: one that
     // cannot be made costs no downloads.
     if (!folderChecked_) {
-      folderReady_ = EnsureFolder(input_.folder);
+      folderReady_ = EnsureFolder(input_.folder, &folderError_);
       folderChecked_ = true;
     }
     if (!folderReady_) {
-      Fail(number, imageAddress, MakeFailure(FailureKind::kFolder));
+      Fail(number, imageAddress, MakeFailure(FailureKind::kFolder, folderError_));
       return;
     }
     SaveImage(number, imageAddress);
@@ -268,6 +268,7 @@ class Crawl {
   int fileCounter_ = 0;
   bool folderChecked_ = false;
   bool folderReady_ = false;
+  unsigned long folderError_ = 0;  // the system's reason when it is not ready
   // One read buffer for every image: under Wine, touching fresh memory costs
   // about as much as receiving into it.
   ReadBuffer buffer_;

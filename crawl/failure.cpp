@@ -20,7 +20,7 @@ Text Reason(const Failure& f) {
                                    ToText(f.expected) + " bytes)"
                              : "cut short (got " + ToText(f.received) + " bytes)";
     case FailureKind::kFolder:
-      return "folder could not be created";
+      return f.code ? "folder could not be created (error " + ToText(f.code) + ")" : "folder could not be created";
     case FailureKind::kFileWrite:
       return "file could not be written";
     case FailureKind::kInterrupted:

@@ -15,7 +15,7 @@ enum class FailureKind {
   kNoImageAddress,  // a detail page without the image's address
   kEmptyBody,       // an answer without a single byte
   kCutShort,        // fewer bytes than announced; `received` of `expected`
-  kFolder,          // the save folder could not be created
+  kFolder,          // the save folder could not be created; `code` holds the system's error
   kFileWrite,       // the file could not be written
   kInterrupted,     // the crawl was told to stop while this was in flight
   kNotAnImage,      // the bytes are not a whole image of a known kind
