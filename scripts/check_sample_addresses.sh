@@ -15,7 +15,7 @@ while IFS= read -r file; do
       echo "$file:$line: '$host' is not on an example domain" >&2
       status=1
     fi
-  done < <(grep -noE '[A-Za-z][A-Za-z0-9+.-]*://([A-Za-z0-9._~%-]*@)?[A-Za-z0-9.-]*' "$file" |
+  done < <(grep -noE '[A-Za-z][A-Za-z0-9+.-]*://([A-Za-z0-9._~%:-]*@)?[A-Za-z0-9.-]*' "$file" |
              sed -E 's|^([0-9]+):[^:]*://([^@]*@)?|\1:|')
 done < <(git ls-files --cached --others --exclude-standard)
 exit $status
