@@ -339,8 +339,12 @@ int ClampToInt(double v) {
 
 Text ToText(long long v) { return std::to_string(v); }
 
-double ToNumber(std::string_view t) {
-  // Full-width forms to ASCII, character by character.
+namespace {
+
+// Code page 936's full-width forms (A3 A1 to A3 FE) as their ASCII
+// characters, its ideographic space (A1 A1) as a space and the marks A1 AB,
+// A1 EE and A1 EF as ~ and *; every other character as it is.
+Text FullWidthToAscii(std::string_view t) {
   Text ascii;
   ascii.reserve(t.size());
   std::size_t i = 0;
@@ -366,8 +370,12 @@ double ToNumber(std::string_view t) {
     }
     i += n;
   }
+  return ascii;
+}
 
-  // The longest leading decimal real number after leading white space.
+// The longest leading decimal real number after leading white space; 0 when
+// there is none.
+double LeadingNumber(const Text& ascii) {
   std::size_t p = ascii.find_first_not_of(" \t\n\v\f\r");
   if (p == Text::npos) return 0;
   bool negative = false;
@@ -395,12 +403,17 @@ double ToNumber(std::string_view t) {
   auto [end, ec] = std::from_chars(ascii.data() + numStart, ascii.data() + p, value);
   (void)end;
   if (ec == std::errc::result_out_of_range) {
-    // Decide between overflow and underflow by the exponent's sign.
+    // from_chars gives no value then: a negative exponent went below the
+    // smallest double (zero), any other above the largest.
     std::size_t e = ascii.find_first_of("eE", numStart);
     bool tiny = e != Text::npos && e < p && e + 1 < p && ascii[e + 1] == '-';
     value = tiny ? 0.0 : HUGE_VAL;
   }
   return negative ? -value : value;
 }
+
+}  // namespace
+
+double ToNumber(std::string_view t) { return LeadingNumber(FullWidthToAscii(t)); }
 
 }  // namespace lv
