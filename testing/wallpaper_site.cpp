@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "win/handle.h"
+
 namespace lv::testing {
 namespace {
 
@@ -90,20 +92,18 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found{};
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const win::UniqueFind search(::FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!search) return names;
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
+  } while (::FindNextFileA(search.Get(), &found));
   std::sort(names.begin(), names.end());
   return names;
 }
 
 void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found{};
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  // The search is closed before the folder goes.
+  if (WIN32_FIND_DATAA found{}; const win::UniqueFind search{::FindFirstFileA((folder + "\\*").c_str(), &found)}) {
     do {
       const std::string name = found.cFileName;
       if (name == "." || name == "..") continue;
@@ -113,8 +113,7 @@ void RemoveTree(const std::string& folder) {
       } else {
         ::DeleteFileA(path.c_str());
       }
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileA(search.Get(), &found));
   }
   ::RemoveDirectoryA(folder.c_str());
 }

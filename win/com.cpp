@@ -37,12 +37,13 @@ WORD DispatchFlags(CallKind kind) {
 
 }  // namespace
 
-Bstr Bstr::FromText(std::string_view t) {
-  const int size = static_cast<int>(t.size());
-  const int units = size == 0 ? 0 : ::MultiByteToWideChar(CP_ACP, 0, t.data(), size, nullptr, 0);
-  BSTR s = ::SysAllocStringLen(nullptr, static_cast<UINT>(units));
-  if (s && units > 0) ::MultiByteToWideChar(CP_ACP, 0, t.data(), size, s, units);
-  return Bstr(s);
+Bstr BstrFromText(std::string_view ansi) {
+  if (ansi.size() > INT_MAX) return {};
+  const int size = static_cast<int>(ansi.size());
+  const int units = size == 0 ? 0 : ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  Bstr s(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
+  if (s && units > 0) ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, s.Get(), units);
+  return s;
 }
 
 Text TextFromBstr(BSTR s) {
@@ -56,8 +57,8 @@ Text TextFromBstr(BSTR s) {
 
 Variant Variant::FromText(std::string_view t) {
   Variant v;
-  Bstr s = Bstr::FromText(t);
-  if (!s.Get()) return v;
+  Bstr s = BstrFromText(t);
+  if (!s) return v;
   v.vt = VT_BSTR;
   v.bstrVal = s.Release();
   return v;
@@ -87,17 +88,15 @@ Variant Variant::FromDouble(double value) {
 Variant Variant::FromBytes(const ByteSet& b) {
   Variant v;
   if (b.size() > ULONG_MAX) return v;
-  SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(b.size()));
+  UniqueSafeArray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(b.size())));
   if (!array) return v;
-  void* data = nullptr;
-  if (FAILED(::SafeArrayAccessData(array, &data))) {
-    ::SafeArrayDestroy(array);
-    return v;
+  {
+    const ArrayData data(array.Get());
+    if (!data.Data()) return v;
+    if (!b.empty()) std::memcpy(data.Data(), b.data(), b.size());
   }
-  if (!b.empty()) std::memcpy(data, b.data(), b.size());
-  ::SafeArrayUnaccessData(array);
   v.vt = VT_ARRAY | VT_UI1;
-  v.parray = array;
+  v.parray = array.Release();
   return v;
 }
 
@@ -130,12 +129,10 @@ ByteSet VariantToBytes(const VARIANT& v) {
       FAILED(::SafeArrayGetUBound(v.parray, 1, &upper)) || upper < lower) {
     return {};
   }
-  void* data = nullptr;
-  if (FAILED(::SafeArrayAccessData(v.parray, &data))) return {};
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  ByteSet out(bytes, bytes + (static_cast<std::size_t>(upper) - static_cast<std::size_t>(lower) + 1));
-  ::SafeArrayUnaccessData(v.parray);
-  return out;
+  const ArrayData data(v.parray);
+  if (!data.Data()) return {};
+  const auto* bytes = static_cast<const std::uint8_t*>(data.Data());
+  return ByteSet(bytes, bytes + (static_cast<std::size_t>(upper) - static_cast<std::size_t>(lower) + 1));
 }
 
 ComPtr<IDispatch> VariantToDispatch(const VARIANT& v) {
@@ -146,6 +143,14 @@ ComPtr<IDispatch> VariantToDispatch(const VARIANT& v) {
     return d;
   }
   return {};
+}
+
+ArrayData::ArrayData(SAFEARRAY* array) : array_(array) {
+  if (FAILED(::SafeArrayAccessData(array_, &data_))) data_ = nullptr;
+}
+
+ArrayData::~ArrayData() {
+  if (data_) ::SafeArrayUnaccessData(array_);
 }
 
 Arg Arg::Borrow(const VARIANT& v) {

@@ -1,5 +1,5 @@
 // The late-bound COM layer every COM user of Lumivant shares: owners for
-// interface pointers, BSTRs and VARIANTs, and one helper that invokes a
+// interface pointers and VARIANTs, and one helper that invokes a
 // member by name. Failures are quiet: a failed call yields an empty Variant,
 // and the readers turn anything unexpected into the empty value of the type.
 #pragma once
@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "text/text.h"
+#include "win/handle.h"
 
 namespace lv::win {
 
@@ -66,35 +67,6 @@ class ComPtr {
   I* p_ = nullptr;
 };
 
-// Owns one BSTR.
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(BSTR owned) : s_(owned) {}
-  ~Bstr() { Reset(); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  Bstr(Bstr&& o) noexcept : s_(std::exchange(o.s_, nullptr)) {}
-  Bstr& operator=(Bstr&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      s_ = std::exchange(o.s_, nullptr);
-    }
-    return *this;
-  }
-
-  // Converted from the ANSI code page.
-  static Bstr FromText(std::string_view t);
-  BSTR Get() const { return s_; }
-  BSTR Release() { return std::exchange(s_, nullptr); }
-  void Reset() {
-    if (BSTR old = std::exchange(s_, nullptr)) ::SysFreeString(old);
-  }
-
- private:
-  BSTR s_ = nullptr;
-};
-
 // A VARIANT that clears itself. Move-only; same layout as VARIANT so that
 // arrays of it can be handed to COM.
 class Variant : public VARIANT {
@@ -132,12 +104,32 @@ class Variant : public VARIANT {
 };
 static_assert(sizeof(Variant) == sizeof(VARIANT), "Variant must stay a plain VARIANT");
 
+// A BSTR from ANSI code page text, whole length; null when there is no
+// memory for it.
+Bstr BstrFromText(std::string_view ansi);
+
 // Readers: the empty value of the type when the variant cannot be read so.
 Text TextFromBstr(BSTR s);               // to the ANSI code page, whole length
 Text VariantToText(const VARIANT& v);    // through a change to VT_BSTR
 double VariantToNumber(const VARIANT& v);  // through a change to VT_R8
 ByteSet VariantToBytes(const VARIANT& v);  // only a one-dimensional byte array
 ComPtr<IDispatch> VariantToDispatch(const VARIANT& v);
+
+// A SAFEARRAY's data, locked for as long as this lives. Data() is null when
+// the array could not be locked; the array must outlive this.
+class ArrayData {
+ public:
+  explicit ArrayData(SAFEARRAY* array);
+  ~ArrayData();
+  ArrayData(const ArrayData&) = delete;
+  ArrayData& operator=(const ArrayData&) = delete;
+
+  void* Data() const { return data_; }
+
+ private:
+  SAFEARRAY* array_;
+  void* data_ = nullptr;
+};
 
 // One argument of a late-bound call, converted by its C++ type. A value the
 // system could not build is not passed as something else: the call is not

@@ -120,12 +120,30 @@ TEST_F(ComLayer, OwnersKeepTheReferenceCountStraight) {
 }
 
 TEST_F(ComLayer, TextsConvertWholeIncludingEmpty) {
-  Bstr empty = Bstr::FromText("");
+  const Bstr empty = BstrFromText("");
   ASSERT_NE(empty.Get(), nullptr);
   EXPECT_EQ(::SysStringLen(empty.Get()), 0u);
   EXPECT_EQ(TextFromBstr(nullptr), "");
   const Text withZero("a\0中", 4);
-  EXPECT_EQ(TextFromBstr(Bstr::FromText(withZero).Get()), withZero);
+  EXPECT_EQ(TextFromBstr(BstrFromText(withZero).Get()), withZero);
+}
+
+// The lock count of an array is bounded. A lock past the bound fails, and
+// the data must then be neither handed out nor unlocked.
+TEST(ArrayData, ALockThatFailsGivesNoData) {
+  const UniqueSafeArray array(::SafeArrayCreateVector(VT_UI1, 0, 4));
+  ASSERT_TRUE(array);
+  int locks = 0;
+  while (locks < (1 << 20) && SUCCEEDED(::SafeArrayLock(array.Get()))) ++locks;
+  ASSERT_LT(locks, 1 << 20);
+  {
+    const ArrayData refused(array.Get());
+    EXPECT_EQ(refused.Data(), nullptr);
+  }
+  EXPECT_EQ(::SafeArrayUnlock(array.Get()), S_OK);  // the refused lock left the count as it was
+  while (--locks > 0) ::SafeArrayUnlock(array.Get());
+  const ArrayData data(array.Get());
+  EXPECT_NE(data.Data(), nullptr);
 }
 
 TEST_F(ComLayer, AnAutomationClassLooksEachMemberUpOnce) {

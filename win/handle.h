@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 #include <shlobj.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -62,16 +63,22 @@ struct InvalidValueIsInvalid {
 };
 
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void DestroySafeArray(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
 
 using UniqueHandle = Unique<NullIsInvalid<HANDLE, ::CloseHandle>>;
 using UniqueFile = Unique<InvalidValueIsInvalid<::CloseHandle>>;
 using UniqueModule = Unique<NullIsInvalid<HMODULE, ::FreeLibrary>>;
 using UniqueActivationContext = Unique<InvalidValueIsInvalid<::ReleaseActCtx>>;
+// A FindFirstFileA search.
+using UniqueFind = Unique<InvalidValueIsInvalid<::FindClose>>;
 using UniqueInternet = Unique<NullIsInvalid<HINTERNET, ::InternetCloseHandle>>;
 using UniqueWindow = Unique<NullIsInvalid<HWND, ::DestroyWindow>>;
 using UniqueFont = Unique<NullIsInvalid<HFONT, DeleteGdiObject>>;
 using UniqueIcon = Unique<NullIsInvalid<HICON, ::DestroyIcon>>;
 // Item lists and other memory the shell hands out with its allocator.
 using UniqueItemList = Unique<NullIsInvalid<PIDLIST_ABSOLUTE, ::CoTaskMemFree>>;
+// COM's own kinds: a BSTR and an array, each freed by the system's allocator.
+using Bstr = Unique<NullIsInvalid<BSTR, ::SysFreeString>>;
+using UniqueSafeArray = Unique<NullIsInvalid<SAFEARRAY*, DestroySafeArray>>;
 
 }  // namespace lv::win
