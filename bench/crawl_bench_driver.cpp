@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/window_driver.h"
+#include "win/handle.h"
 
 namespace lv::app {
 namespace {
@@ -81,16 +82,14 @@ struct Written {
 // Counts the crawl's files, deleting each, then the folder.
 Written CountAndRemove(const Text& folder) {
   Written written;
-  WIN32_FIND_DATAA found{};
-  HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  // The search is closed before the folder goes.
+  if (WIN32_FIND_DATAA found{}; const win::UniqueFind search{::FindFirstFileA((folder + "\\*").c_str(), &found)}) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       written.bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
       ++written.files;
       ::DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileA(search.Get(), &found));
   }
   ::RemoveDirectoryA(folder.c_str());
   return written;
