@@ -158,7 +158,8 @@ HRESULT WaitForAnswer(const RequestObject& request, std::optional<int> timeoutMs
   const int seconds = timeoutMs ? std::max(1, *timeoutMs / 1000) : -1;
   for (int phase = 0; phase < kPhases; ++phase) {
     HRESULT hr = E_FAIL;
-    const win::Variant done = request.Method(L"WaitForResponse", {seconds}, &hr);
+    const win::Variant answer = request.Method(L"WaitForResponse", {seconds}, &hr);
+    const VARIANT& done = answer;
     if (FAILED(hr)) return hr;
     // Only an explicit "not yet" means waiting on; anything else is read.
     if (done.vt != VT_BOOL || done.boolVal != VARIANT_FALSE) return S_OK;
