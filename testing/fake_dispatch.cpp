@@ -20,7 +20,7 @@ std::string Narrow(const std::wstring& s) {
 }
 
 std::string DescribeBytes(const VARIANT& v) {
-  const ByteSet bytes = win::VariantToBytes(v);
+  const std::vector<std::uint8_t> bytes = win::VariantToBytes(v);
   std::string out = "UI1[" + std::to_string(bytes.size()) + "]{";
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     char hex[4];
@@ -78,10 +78,9 @@ FakeDispatch::Member& FakeDispatch::MemberNamed(const std::wstring& name) {
 
 void FakeDispatch::SetResult(const std::wstring& name, const VARIANT& value) {
   // The handler owns its own copy of the value.
-  auto held = std::make_shared<win::Variant>();
-  ::VariantCopy(held.get(), const_cast<VARIANT*>(&value));
+  auto held = std::make_shared<win::Variant>(win::Variant::Copy(value));
   SetHandler(name, [held](const FakeCall&, VARIANT* result) {
-    return result ? ::VariantCopy(result, held.get()) : S_OK;
+    return result ? ::VariantCopy(result, const_cast<VARIANT*>(&held->Get())) : S_OK;
   });
 }
 
@@ -152,7 +151,7 @@ HRESULT FakeDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* pa
   // DISPPARAMS holds the arguments right to left.
   for (UINT i = params->cArgs; i > 0; --i) {
     win::Variant copy;
-    if (FAILED(::VariantCopy(&copy, &params->rgvarg[i - 1]))) {
+    if (FAILED(::VariantCopy(copy.Put(), &params->rgvarg[i - 1]))) {
       if (badArg) *badArg = i - 1;
       return DISP_E_TYPEMISMATCH;
     }

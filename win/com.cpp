@@ -46,46 +46,46 @@ Bstr BstrFromText(std::string_view ansi) {
   return s;
 }
 
-Text TextFromBstr(BSTR s) {
+std::string TextFromBstr(BSTR s) {
   const int units = static_cast<int>(::SysStringLen(s));
   if (units == 0) return {};
   const int bytes = ::WideCharToMultiByte(CP_ACP, 0, s, units, nullptr, 0, nullptr, nullptr);
-  Text out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
   if (bytes > 0) ::WideCharToMultiByte(CP_ACP, 0, s, units, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 
-Variant Variant::FromText(std::string_view t) {
+Variant Variant::FromText(std::string_view ansi) {
   Variant v;
-  Bstr s = BstrFromText(t);
+  Bstr s = BstrFromText(ansi);
   if (!s) return v;
-  v.vt = VT_BSTR;
-  v.bstrVal = s.Release();
+  v.v_.vt = VT_BSTR;
+  v.v_.bstrVal = s.Release();
   return v;
 }
 
 Variant Variant::FromInt(LONG value) {
   Variant v;
-  v.vt = VT_I4;
-  v.lVal = value;
+  v.v_.vt = VT_I4;
+  v.v_.lVal = value;
   return v;
 }
 
 Variant Variant::FromBool(bool value) {
   Variant v;
-  v.vt = VT_BOOL;
-  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  v.v_.vt = VT_BOOL;
+  v.v_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
   return v;
 }
 
 Variant Variant::FromDouble(double value) {
   Variant v;
-  v.vt = VT_R8;
-  v.dblVal = value;
+  v.v_.vt = VT_R8;
+  v.v_.dblVal = value;
   return v;
 }
 
-Variant Variant::FromBytes(const ByteSet& b) {
+Variant Variant::FromBytes(const std::vector<std::uint8_t>& b) {
   Variant v;
   if (b.size() > ULONG_MAX) return v;
   UniqueSafeArray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(b.size())));
@@ -95,33 +95,39 @@ Variant Variant::FromBytes(const ByteSet& b) {
     if (!data.Data()) return v;
     if (!b.empty()) std::memcpy(data.Data(), b.data(), b.size());
   }
-  v.vt = VT_ARRAY | VT_UI1;
-  v.parray = array.Release();
+  v.v_.vt = VT_ARRAY | VT_UI1;
+  v.v_.parray = array.Release();
   return v;
 }
 
 Variant Variant::FromDispatch(IDispatch* d) {
   Variant v;
-  v.vt = VT_DISPATCH;
-  v.pdispVal = d;
+  v.v_.vt = VT_DISPATCH;
+  v.v_.pdispVal = d;
   if (d) d->AddRef();
   return v;
 }
 
-Text VariantToText(const VARIANT& v) {
+Variant Variant::Copy(const VARIANT& from) {
+  Variant v;
+  if (FAILED(::VariantCopy(&v.v_, const_cast<VARIANT*>(&from)))) v.Put();
+  return v;
+}
+
+std::string VariantToText(const VARIANT& v) {
   if (v.vt == VT_BSTR) return TextFromBstr(v.bstrVal);
   Variant changed;
-  if (FAILED(::VariantChangeType(&changed, const_cast<VARIANT*>(&v), 0, VT_BSTR))) return {};
-  return TextFromBstr(changed.bstrVal);
+  if (FAILED(::VariantChangeType(changed.Put(), const_cast<VARIANT*>(&v), 0, VT_BSTR))) return {};
+  return TextFromBstr(changed.Get().bstrVal);
 }
 
 double VariantToNumber(const VARIANT& v) {
   Variant changed;
-  if (FAILED(::VariantChangeType(&changed, const_cast<VARIANT*>(&v), 0, VT_R8))) return 0;
-  return changed.dblVal;
+  if (FAILED(::VariantChangeType(changed.Put(), const_cast<VARIANT*>(&v), 0, VT_R8))) return 0;
+  return changed.Get().dblVal;
 }
 
-ByteSet VariantToBytes(const VARIANT& v) {
+std::vector<std::uint8_t> VariantToBytes(const VARIANT& v) {
   if (v.vt != (VT_ARRAY | VT_UI1) || !v.parray || ::SafeArrayGetDim(v.parray) != 1) return {};
   LONG lower = 0;
   LONG upper = -1;
@@ -132,7 +138,8 @@ ByteSet VariantToBytes(const VARIANT& v) {
   const ArrayData data(v.parray);
   if (!data.Data()) return {};
   const auto* bytes = static_cast<const std::uint8_t*>(data.Data());
-  return ByteSet(bytes, bytes + (static_cast<std::size_t>(upper) - static_cast<std::size_t>(lower) + 1));
+  return std::vector<std::uint8_t>(
+      bytes, bytes + (static_cast<std::size_t>(upper) - static_cast<std::size_t>(lower) + 1));
 }
 
 ComPtr<IDispatch> VariantToDispatch(const VARIANT& v) {

@@ -1,21 +1,26 @@
 // The late-bound COM layer every COM user of Lumivant shares: owners for
-// interface pointers and VARIANTs, and one helper that invokes a
-// member by name. Failures are quiet: a failed call yields an empty Variant,
-// and the readers turn anything unexpected into the empty value of the type.
+// interface pointers and VARIANTs, and one helper that invokes a member by
+// name. Failures are quiet: a failed call yields an empty Variant, and the
+// readers turn anything unexpected into the empty value of the type.
+//
+// Texts cross this layer as std::string in the ANSI code page, bytes as
+// std::vector<std::uint8_t>; it needs nothing of the rest of Lumivant.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 #include <ole2.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
-#include "text/text.h"
 #include "win/handle.h"
 
 namespace lv::win {
@@ -67,52 +72,59 @@ class ComPtr {
   I* p_ = nullptr;
 };
 
-// A VARIANT that clears itself. Move-only; same layout as VARIANT so that
-// arrays of it can be handed to COM.
-class Variant : public VARIANT {
+// Owns one VARIANT, held rather than inherited so that it can be neither
+// sliced nor copied shallowly: a copy is made only by Copy, which copies
+// deeply. Move-only, cleared when it goes.
+class Variant {
  public:
-  Variant() { ::VariantInit(this); }
-  ~Variant() { ::VariantClear(this); }
+  Variant() { ::VariantInit(&v_); }
+  ~Variant() { ::VariantClear(&v_); }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
-  Variant(Variant&& o) noexcept : VARIANT(o) { ::VariantInit(&o); }
+  Variant(Variant&& o) noexcept : v_(o.v_) { ::VariantInit(&o.v_); }
   Variant& operator=(Variant&& o) noexcept {
     if (this != &o) {
-      ::VariantClear(this);
-      static_cast<VARIANT&>(*this) = o;
-      ::VariantInit(&o);
+      ::VariantClear(&v_);
+      v_ = o.v_;
+      ::VariantInit(&o.v_);
     }
     return *this;
   }
 
-  // The text and byte makers give the empty Variant when the system cannot
-  // build the value (no memory for the BSTR or the array, or the array
-  // cannot be locked to be filled).
-  static Variant FromText(std::string_view t);  // VT_BSTR from the ANSI code page
-  static Variant FromInt(LONG v);               // VT_I4
-  static Variant FromBool(bool v);              // VT_BOOL
-  static Variant FromDouble(double v);          // VT_R8
-  static Variant FromBytes(const ByteSet& b);   // VT_ARRAY | VT_UI1
-  static Variant FromDispatch(IDispatch* d);    // VT_DISPATCH, adds a reference
+  // The text and byte makers, and Copy, give the empty Variant when the
+  // system cannot build the value (no memory for the BSTR or the array, or
+  // the array cannot be locked to be filled).
+  static Variant FromText(std::string_view ansi);                  // VT_BSTR
+  static Variant FromInt(LONG v);                                  // VT_I4
+  static Variant FromBool(bool v);                                 // VT_BOOL
+  static Variant FromDouble(double v);                             // VT_R8
+  static Variant FromBytes(const std::vector<std::uint8_t>& b);    // VT_ARRAY | VT_UI1
+  static Variant FromDispatch(IDispatch* d);                       // VT_DISPATCH, adds a reference
+  static Variant Copy(const VARIANT& v);
 
+  // The held value, for reading and for handing to COM, which only reads it.
+  const VARIANT& Get() const { return v_; }
+  operator const VARIANT&() const { return v_; }
   // Empties the variant and hands out its address to be filled.
   VARIANT* Put() {
-    ::VariantClear(this);
-    return this;
+    ::VariantClear(&v_);
+    return &v_;
   }
-  bool IsEmpty() const { return vt == VT_EMPTY; }
+  bool IsEmpty() const { return v_.vt == VT_EMPTY; }
+
+ private:
+  VARIANT v_;
 };
-static_assert(sizeof(Variant) == sizeof(VARIANT), "Variant must stay a plain VARIANT");
 
 // A BSTR from ANSI code page text, whole length; null when there is no
 // memory for it.
 Bstr BstrFromText(std::string_view ansi);
 
 // Readers: the empty value of the type when the variant cannot be read so.
-Text TextFromBstr(BSTR s);               // to the ANSI code page, whole length
-Text VariantToText(const VARIANT& v);    // through a change to VT_BSTR
-double VariantToNumber(const VARIANT& v);  // through a change to VT_R8
-ByteSet VariantToBytes(const VARIANT& v);  // only a one-dimensional byte array
+std::string TextFromBstr(BSTR s);       // to the ANSI code page, whole length
+std::string VariantToText(const VARIANT& v);      // through a change to VT_BSTR
+double VariantToNumber(const VARIANT& v);         // through a change to VT_R8
+std::vector<std::uint8_t> VariantToBytes(const VARIANT& v);  // only a one-dimensional byte array
 ComPtr<IDispatch> VariantToDispatch(const VARIANT& v);
 
 // A SAFEARRAY's data, locked for as long as this lives. Data() is null when
@@ -136,19 +148,25 @@ class ArrayData {
 // made (see Built).
 class Arg {
  public:
-  Arg(std::string_view t) : Arg(Variant::FromText(t)) {}
-  Arg(const char* t) : Arg(Variant::FromText(t ? t : "")) {}
-  Arg(const Text& t) : Arg(Variant::FromText(t)) {}
+  Arg(std::string_view ansi) : Arg(Variant::FromText(ansi)) {}
+  Arg(const char* ansi) : Arg(Variant::FromText(ansi ? ansi : "")) {}
+  Arg(const std::string& ansi) : Arg(Variant::FromText(ansi)) {}
   Arg(int v) : v_(Variant::FromInt(v)) {}
   Arg(bool v) : v_(Variant::FromBool(v)) {}
   Arg(double v) : v_(Variant::FromDouble(v)) {}
-  Arg(const ByteSet& b) : Arg(Variant::FromBytes(b)) {}
+  Arg(const std::vector<std::uint8_t>& b) : Arg(Variant::FromBytes(b)) {}
   Arg(IDispatch* d) : v_(Variant::FromDispatch(d)) {}
+  // Any other pointer would otherwise turn into a bool argument.
+  template <typename T, typename = std::enable_if_t<!std::is_convertible_v<T*, const char*> &&
+                                                    !std::is_convertible_v<T*, IDispatch*>>>
+  Arg(T*) = delete;
   // Refers to an existing variant without copying it, so that a large held
   // subject string is not duplicated for every call; v must outlive the
-  // call, which only reads it.
+  // call, which only reads it (a temporary would not).
   static Arg Borrow(const VARIANT& v);
-  const VARIANT& Value() const { return borrowed_ ? *borrowed_ : v_; }
+  static Arg Borrow(Variant&&) = delete;
+
+  const VARIANT& Value() const { return borrowed_ ? *borrowed_ : v_.Get(); }
   bool Built() const { return built_; }
 
  private:
@@ -171,7 +189,6 @@ enum class CallKind { Method, PropertyGet, PropertyPut };
 // its exception record). Exception information is freed.
 Variant Invoke(IDispatch* obj, const wchar_t* name, CallKind kind,
                std::initializer_list<Arg> args = {}, HRESULT* hr = nullptr);
-
 inline Variant CallMethod(IDispatch* obj, const wchar_t* name,
                           std::initializer_list<Arg> args = {}) {
   return Invoke(obj, name, CallKind::Method, args);

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <vector>
+
 #include "testing/failing_allocations.h"
 #include "testing/fake_dispatch.h"
 
@@ -12,6 +17,25 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using lv::testing::FakeDispatch;
+using Bytes = std::vector<std::uint8_t>;
+
+// The pointers an argument takes are texts and automation objects; any
+// other would turn into a bool, so it does not compile.
+static_assert(std::is_convertible_v<const char*, Arg>);
+static_assert(std::is_convertible_v<char*, Arg>);
+static_assert(std::is_convertible_v<IDispatch*, Arg>);
+static_assert(std::is_convertible_v<FakeDispatch*, Arg>);
+static_assert(!std::is_constructible_v<Arg, int*>);
+static_assert(!std::is_constructible_v<Arg, void*>);
+static_assert(!std::is_constructible_v<Arg, const wchar_t*>);
+static_assert(!std::is_constructible_v<Arg, const VARIANT*>);
+static_assert(!std::is_constructible_v<Arg, HRESULT*>);
+
+// A Variant holds its VARIANT: it is none, so it cannot be sliced into one,
+// and it cannot be copied without Copy.
+static_assert(!std::is_base_of_v<VARIANT, Variant>);
+static_assert(!std::is_convertible_v<Variant*, VARIANT*>);
+static_assert(!std::is_copy_constructible_v<Variant> && !std::is_copy_assignable_v<Variant>);
 
 class ComLayer : public ::testing::Test {
  protected:
@@ -21,7 +45,7 @@ class ComLayer : public ::testing::Test {
 
 TEST_F(ComLayer, ArgumentsArriveLeftToRightWithTheirTypes) {
   CallMethod(fake.Get(), L"Do",
-             {"GET", Text("中文"), std::string_view("v"), 7, false, 2.5, ByteSet{0, 0x80, 0xFF}});
+             {"GET", std::string("中文"), std::string_view("v"), 7, false, 2.5, Bytes{0, 0x80, 0xFF}});
   ASSERT_EQ(fake->Calls().size(), 1u);
   const lv::testing::FakeCall& call = fake->Calls()[0];
   EXPECT_EQ(call.flags, DISPATCH_METHOD);
@@ -29,7 +53,7 @@ TEST_F(ComLayer, ArgumentsArriveLeftToRightWithTheirTypes) {
             "Do(BSTR \"GET\", BSTR \"中文\", BSTR \"v\", I4 7, BOOL false, R8 2.5, "
             "UI1[3]{00 80 FF})");
   // Texts cross from the ANSI code page as proper UTF-16.
-  EXPECT_STREQ(call.args[1].bstrVal, L"中文");
+  EXPECT_STREQ(call.args[1].Get().bstrVal, L"中文");
 }
 
 TEST_F(ComLayer, PropertyPutPassesTheValueAsTheNamedArgument) {
@@ -50,12 +74,12 @@ TEST_F(ComLayer, ResultsAreReadAsTheKindAskedFor) {
 
   EXPECT_EQ(VariantToNumber(GetProperty(fake.Get(), L"Number")), 12.5);
   EXPECT_EQ(VariantToText(GetProperty(fake.Get(), L"Count")), "42");
-  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Body")), (ByteSet{'a', 0, 'b'}));
+  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Body")), (Bytes{'a', 0, 'b'}));
   EXPECT_EQ(VariantToText(CallMethod(fake.Get(), L"Text")), "中文");
   // Anything that cannot be read so gives the empty value.
-  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Text")), ByteSet());
+  EXPECT_EQ(VariantToBytes(GetProperty(fake.Get(), L"Text")), Bytes());
   EXPECT_EQ(VariantToNumber(GetProperty(fake.Get(), L"Text")), 0);
-  EXPECT_EQ(VariantToBytes(Variant::FromBytes({})), ByteSet());
+  EXPECT_EQ(VariantToBytes(Variant::FromBytes({})), Bytes());
 }
 
 TEST_F(ComLayer, FailuresYieldTheEmptyValue) {
@@ -79,8 +103,8 @@ TEST_F(ComLayer, FailuresYieldTheEmptyValue) {
 // memory COM will give) must not reach the member as something else: the
 // call is not made and fails.
 TEST_F(ComLayer, AnArgumentThatCannotBeBuiltStopsTheCall) {
-  const Text text(2 << 20, 'x');
-  const ByteSet bytes(2 << 20, 'x');
+  const std::string text(2 << 20, 'x');
+  const Bytes bytes(2 << 20, 'x');
   HRESULT textResult = S_OK;
   HRESULT bytesResult = S_OK;
   bool textEmpty = false;
@@ -124,8 +148,28 @@ TEST_F(ComLayer, TextsConvertWholeIncludingEmpty) {
   ASSERT_NE(empty.Get(), nullptr);
   EXPECT_EQ(::SysStringLen(empty.Get()), 0u);
   EXPECT_EQ(TextFromBstr(nullptr), "");
-  const Text withZero("a\0中", 4);
+  const std::string withZero("a\0中", 4);
   EXPECT_EQ(TextFromBstr(BstrFromText(withZero).Get()), withZero);
+}
+
+// Moving hands the value over whole; Copy copies it deeply, so the two own
+// separate strings; Put lets go of what was held before it is refilled.
+TEST_F(ComLayer, AVariantOwnsItsValue) {
+  Variant text = Variant::FromText("壁纸");
+  const Variant copy = Variant::Copy(text);
+  ASSERT_EQ(copy.Get().vt, VT_BSTR);
+  EXPECT_NE(copy.Get().bstrVal, text.Get().bstrVal);
+  EXPECT_EQ(VariantToText(copy), "壁纸");
+
+  const Variant moved = std::move(text);
+  EXPECT_TRUE(text.IsEmpty());
+  EXPECT_EQ(VariantToText(moved), "壁纸");
+
+  Variant held = Variant::FromDispatch(fake.Get());
+  EXPECT_EQ(fake->RefCount(), 2u);
+  held.Put();
+  EXPECT_TRUE(held.IsEmpty());
+  EXPECT_EQ(fake->RefCount(), 1u);
 }
 
 // The lock count of an array is bounded. A lock past the bound fails, and
