@@ -29,8 +29,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
     -DLV_WERROR=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
 fi
+cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null  # benchmarks are built only when asked for
 cmake --build "$build" -j2 --target Lumivant crawl_bench_driver >/dev/null
-driver=$build/app/crawl_bench_driver.exe
+driver=$build/bench/crawl_bench_driver.exe
 prefix=$build/wineprefix
 
 bytes_of() {

@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/windows}
 count=200
+cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null  # benchmarks are built only when asked for
 cmake --build "$build" --target http_bench >/dev/null
 
 dir=$(mktemp -d)
@@ -34,7 +35,7 @@ for _ in $(seq 100); do [ -s "$dir/port" ] && break; sleep 0.05; done
 url="http://127.0.0.1:$(cat "$dir/port")/page.html"
 echo "page: $url ($(stat -c %s "$dir/page.html") bytes)"
 
-scripts/wine-run.sh "$PWD/$build/wineprefix" "$build/http/http_bench.exe" "$url" "$count"
+scripts/wine-run.sh "$PWD/$build/wineprefix" "$build/bench/http_bench.exe" "$url" "$count"
 
 curl -s -o /dev/null "$url"  # warm-up, as the Windows side has
 start=$(date +%s%N)
