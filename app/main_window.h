@@ -39,7 +39,8 @@ class MainWindow {
   // command and no close is taken meanwhile.
   bool crawling_ = false;
   win::UniqueFont labelFont_;  // 标签1's own font; outlives the label
-  // The controls belong to the window and go with it.
+  // The controls belong to the window and go with it. Their names are the
+  // system's own: 标签 label, 编辑框 edit box, 按钮 button.
   HWND 标签1 = nullptr;
   HWND 编辑框1 = nullptr;
   HWND 按钮2 = nullptr;
