@@ -141,7 +141,6 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
   // A second window in the same process finds the class already there.
   ::RegisterClassExA(&windowClass);
 
-  // Centred on the primary screen with whole-number division.
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
   if (!::CreateWindowExA(0, kClassName, kCaption, kWindowStyle, left, top, kWidth, kHeight, nullptr, nullptr,
