@@ -16,7 +16,7 @@
 #include "crawl/settings.h"
 #include "testing/http_server.h"
 #include "testing/wallpaper_site.h"
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 
 namespace lv::app {
 using crawl::ReadSaveFolder;

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 
 namespace lv::app {
 namespace {

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "crawl/settings.h"
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 
 namespace lv::app {
 using crawl::ReadSaveFolder;

@@ -20,7 +20,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 #include "win/handle.h"
 
 namespace lv::app {

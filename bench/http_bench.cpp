@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "http/http_request.h"
-#include "http/utf8_to_gbk.h"
+#include "com/http_request.h"
+#include "com/utf8_to_gbk.h"
 
 namespace {
 

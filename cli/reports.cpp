@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/json_line.h"
-#include "http/utf8_to_gbk.h"
+#include "com/utf8_to_gbk.h"
 
 namespace lv::cli {
 namespace {

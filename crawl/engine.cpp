@@ -9,10 +9,10 @@
 
 #include "crawl/image_download.h"
 #include "crawl/image_file.h"
-#include "http/http_request.h"
-#include "http/utf8_to_gbk.h"
+#include "com/http_request.h"
+#include "com/utf8_to_gbk.h"
 #include "text/extract.h"
-#include "text/regex_matcher.h"
+#include "com/regex_matcher.h"
 
 namespace lv::crawl {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "http/address.h"
-#include "http/utf8_to_gbk.h"
+#include "com/utf8_to_gbk.h"
 #include "win/handle.h"
 
 namespace lv::crawl {

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "crawl/settings.h"
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 #include "lumivant_version.h"
 #include "win/handle.h"
 

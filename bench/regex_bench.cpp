@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "text/regex_matcher.h"
+#include "com/regex_matcher.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "http/http_request.h"
+#include "com/http_request.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "text/regex_matcher.h"
+#include "com/regex_matcher.h"
 
 #include "text/extract.h"
 

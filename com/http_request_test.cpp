@@ -1,4 +1,4 @@
-#include "http/http_request.h"
+#include "com/http_request.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "http/utf8_to_gbk.h"
+#include "com/utf8_to_gbk.h"
 #include "testing/failing_allocations.h"
 #include "testing/fake_dispatch.h"
 #include "testing/http_server.h"

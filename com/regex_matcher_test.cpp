@@ -1,5 +1,5 @@
 // Runs against the system's own VBScript.RegExp.
-#include "text/regex_matcher.h"
+#include "com/regex_matcher.h"
 
 #include <psapi.h>
 

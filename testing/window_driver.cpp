@@ -1,4 +1,4 @@
-#include "app/window_driver.h"
+#include "testing/window_driver.h"
 
 #include <utility>
 

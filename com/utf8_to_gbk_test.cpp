@@ -1,4 +1,4 @@
-#include "http/utf8_to_gbk.h"
+#include "com/utf8_to_gbk.h"
 
 #include <gtest/gtest.h>
 
