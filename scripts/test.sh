@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc)
 
+bash scripts/check_layers.sh
+bash scripts/check_sample_addresses.sh
+
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native
