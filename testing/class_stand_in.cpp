@@ -2,31 +2,16 @@
 
 #include <ole2.h>
 
+#include "testing/single_interface.h"
 #include "win/com.h"
 
 namespace lv::testing {
 namespace {
 
-class StandInFactory final : public IClassFactory {
+class StandInFactory final : public SingleInterface<IClassFactory, IID_IClassFactory> {
  public:
   explicit StandInFactory(IDispatch* standIn) : standIn_(win::ComPtr<IDispatch>::Share(standIn)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -36,9 +21,6 @@ class StandInFactory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
  private:
-  ~StandInFactory() = default;
-
-  ULONG refs_ = 1;
   win::ComPtr<IDispatch> standIn_;
 };
 

@@ -3,31 +3,16 @@
 #include <objbase.h>
 #include <objidl.h>
 
+#include "testing/single_interface.h"
+
 namespace lv::testing {
 namespace {
 
 // Passes everything through except the size of a large request, which it
 // turns into 0: COM then fails that allocation.
-class RefusingSpy final : public IMallocSpy {
+class RefusingSpy final : public SingleInterface<IMallocSpy, IID_IMallocSpy> {
  public:
   explicit RefusingSpy(std::size_t limit) : limit_(limit) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMallocSpy) {
-      *out = static_cast<IMallocSpy*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T request) override { return request >= limit_ ? 0 : request; }
   void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return actual; }
@@ -46,9 +31,6 @@ class RefusingSpy final : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
  private:
-  ~RefusingSpy() = default;
-
-  ULONG refs_ = 1;
   std::size_t limit_;
 };
 
