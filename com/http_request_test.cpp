@@ -294,13 +294,13 @@ TEST_F(HttpRequestCalls, OnlyExactSetCookieLinesAreCollected) {
 
 TEST_F(HttpRequestCalls, ProxyCredentialsCarryABasicHeader) {
   HttpRequestOptions o;
-  o.ProxyAddress = "proxy.test:8080";
+  o.ProxyAddress = "proxy.example.com:8080";
   o.ProxyUser = "user";
   o.ProxyPassword = "pass";
   o.AddDefaultHeaders = false;
   o.RequestHeaders = "X-A: 1";
   const std::vector<std::string> calls = Run(o);
-  EXPECT_THAT(calls, ElementsAre(kTimeouts15, "SetProxy(I4 2, BSTR \"proxy.test:8080\")",
+  EXPECT_THAT(calls, ElementsAre(kTimeouts15, "SetProxy(I4 2, BSTR \"proxy.example.com:8080\")",
                                  kOpenGet, "SetCredentials(BSTR \"user\", BSTR \"pass\", I4 1)",
                                  Header("Proxy-Authorization", "Basic dXNlcjpwYXNz"),
                                  Header("X-A", "1"), "Send(BSTR \"\")", kWait15, kReads[0], kReads[1],
