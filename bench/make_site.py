@@ -7,8 +7,10 @@ make_site.py OUT BASE PAGES LINKS IMAGE_BYTES writes into OUT:
   w/<page>-<k>.html    one detail page per link, naming its image
   img/<page>-<k>.png   one address per link, a symbolic link to one of LINKS
                        shared files of IMAGE_BYTES random bytes (disk stays small)
-  urls.txt             every address in the order the crawl requests them:
-                       a listing page, then each link's detail page and image
+  urls.txt             every request in the order the crawl makes them, one a
+                       line: "page ADDRESS" for a listing page, then for each
+                       link "page ADDRESS" of its detail page and "image
+                       ADDRESS" of its image
 Addresses are absolute (BASE is scheme, host and port) because the crawl uses
 them as they stand. nginx maps /toplist?page=N to toplist/N.html.
 """
@@ -52,15 +54,15 @@ def main():
     urls = []
     for page in range(1, pages + 1):
         write_text(os.path.join(out, 'toplist', '%d.html' % page), listing_page(base, page, links))
-        urls.append('%s/toplist?page=%d' % (base, page))
+        urls.append('page %s/toplist?page=%d' % (base, page))
         for k in range(links):
             name = '%d-%d' % (page, k)
             write_text(os.path.join(out, 'w', name + '.html'), detail_page(base, page, k))
             link = os.path.join(out, 'img', name + '.png')
             if not os.path.lexists(link):
                 os.symlink(os.path.join('..', 'files', '%d.png' % k), link)
-            urls.append('%s/w/%s.html' % (base, name))
-            urls.append('%s/img/%s.png' % (base, name))
+            urls.append('page %s/w/%s.html' % (base, name))
+            urls.append('image %s/img/%s.png' % (base, name))
     write_text(os.path.join(out, 'urls.txt'), ''.join(u + '\n' for u in urls))
 
 
