@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# crawl_bench.sh [BUILD_DIR]: what a whole crawl costs beside a sequential
-# curl baseline, as the site grows.
+# crawl_bench.sh [BUILD_DIR]: what a whole crawl costs beside the least the
+# same requests can cost under the same Wine, and beside curl, as the site
+# grows.
 #
 # Serves generated wallpaper sites with nginx on 127.0.0.1 (P listing pages
-# of 24 links, one detail page and one image of S bytes per link), then for
-# every P and S crawls them with the real program under Wine
-# (crawl_bench_driver.exe times the click to the closing message and reads
-# the program's peak memory) and makes the same requests in the same order
-# with curl, one process and one connection per request, images written to
-# disk. Prints one table of medians and checks it against the targets.
+# of 24 links, one detail page and one image of S bytes per link). For every
+# P and S, interleaved run by run, it times
+#   crawl  lumivant-cli --folder DIR --pages P --site SITE --json: the seconds
+#          of its summary, and its peak resident memory
+#   floor  crawl_floor.exe: the same platform calls for the same addresses in
+#          the same order (bench/crawl_floor.cpp), seconds from its first
+#          request to its last file
+#   curl   one curl process over the same addresses, a new connection per
+#          request, images written to disk
+# and prints one table of medians with their spreads, checked against the
+# targets: crawl/floor at most 1.10, that ratio flat in P within 10 %, and
+# the crawl's peak memory at most Wine's idle footprint + 24 MB.
 #
 # BUILD_DIR is a mingw build directory (default build/crawl-bench, configured
-# here like the windows preset; build/windows works too). Environment knobs
-# for quick runs: LV_BENCH_PAGES ("1 4 16"), LV_BENCH_SIZES ("100K 1M 8M"),
-# LV_BENCH_RUNS (3).
+# here like the windows preset with the benchmarks on). Environment knobs:
+# LV_BENCH_PAGES ("1 4 16"), LV_BENCH_SIZES ("100K 1M 8M"), LV_BENCH_RUNS (5),
+# LV_BENCH_FACE (cli; "window" times the window program instead, from the
+# click to the closing message, through crawl_bench_driver.exe).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,192 +29,214 @@ build=${1:-build/crawl-bench}
 case $build in /*) ;; *) build=$root/$build ;; esac
 pages_list=${LV_BENCH_PAGES:-1 4 16}
 sizes_list=${LV_BENCH_SIZES:-100K 1M 8M}
-runs=${LV_BENCH_RUNS:-3}
+runs=${LV_BENCH_RUNS:-5}
+face=${LV_BENCH_FACE:-cli}
 links=24
+case $face in cli | window) ;; *) echo "LV_BENCH_FACE is cli or window, not $face" >&2; exit 2 ;; esac
 
 bash scripts/deps.sh
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DLV_WERROR=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
+    -DLV_WERROR=ON -DLV_BENCH=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
+elif ! grep -q '^LV_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
+  cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null
 fi
-cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null  # benchmarks are built only when asked for
-cmake --build "$build" -j2 --target Lumivant crawl_bench_driver >/dev/null
+targets=(lumivant-cli crawl_floor)
+[ "$face" = cli ] || targets+=(Lumivant crawl_bench_driver)
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+cli=$build/cli/lumivant-cli.exe
+floor=$build/bench/crawl_floor.exe
 driver=$build/bench/crawl_bench_driver.exe
+# The window program needs a prefix whose Wine started with a display.
 prefix=$build/wineprefix
-
-bytes_of() {
-  case $1 in
-    *K) echo $((${1%K} * 1024)) ;;
-    *M) echo $((${1%M} * 1024 * 1024)) ;;
-    *) echo "$1" ;;
-  esac
-}
+[ "$face" = cli ] || prefix=$build/wineprefix-window
 
 dir=$(mktemp -d /tmp/lumivant-crawl-bench.XXXXXX)
-chmod 755 "$dir"  # nginx's workers read the sites
-nginx_pid=
-source scripts/xvfb.sh
+source bench/serve_sites.sh
+[ "$face" = cli ] || source scripts/xvfb.sh
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  lv_stop_sites
   if [ -n "${lv_xvfb_pid:-}" ]; then kill "$lv_xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$dir"
 }
 trap cleanup EXIT
 
-# One site per image size, each on its own port: the listing path is fixed.
-read -r -a ports <<<"$(python3 -c '
-import socket, sys
-socks = [socket.socket() for _ in range(int(sys.argv[1]))]
-for s in socks: s.bind(("127.0.0.1", 0))
-print(" ".join(str(s.getsockname()[1]) for s in socks))
-' "$(wc -w <<<"$sizes_list")")"
 max_pages=0
 for p in $pages_list; do ((p > max_pages)) && max_pages=$p; done
+# shellcheck disable=SC2086
+lv_serve_sites "$dir" "$max_pages" "$links" $sizes_list
 
-servers=
-i=0
-for s in $sizes_list; do
-  port=${ports[$i]}
-  echo "generating the site for S=$s on 127.0.0.1:$port" >&2
-  python3 bench/make_site.py "$dir/site-$s" "http://127.0.0.1:$port" "$max_pages" "$links" "$(bytes_of "$s")"
-  servers+="
-  server {
-    listen 127.0.0.1:$port;
-    root $dir/site-$s;
-    location = /toplist { try_files /toplist/\$arg_page.html =404; }
-  }"
-  i=$((i + 1))
-done
-
-mkdir -p "$dir/nginx-temp"
-cat >"$dir/nginx.conf" <<EOF
-worker_processes 1;
-pid $dir/nginx.pid;
-error_log $dir/nginx-error.log warn;
-events { worker_connections 256; }
-http {
-  types { text/html html; image/png png; }
-  default_type application/octet-stream;
-  access_log off;
-  sendfile on;
-  tcp_nopush on;
-  gzip off;
-  client_body_temp_path $dir/nginx-temp/body;
-  proxy_temp_path $dir/nginx-temp/proxy;
-  fastcgi_temp_path $dir/nginx-temp/fastcgi;
-  uwsgi_temp_path $dir/nginx-temp/uwsgi;
-  scgi_temp_path $dir/nginx-temp/scgi;
-$servers
+# The folder as the Windows programs see it: Wine maps / to drive Z:.
+windows_path() { echo "Z:${1//\//\\}"; }
+wine_run() { scripts/wine-run.sh "$prefix" "$@"; }
+# Runs a Windows program under Wine, measured; prints its output, then
+# "measure <wall s> <peak bytes> <status>".
+measured() {
+  python3 bench/measured_run.py "$dir/measure" scripts/wine-run.sh "$prefix" "$@" | tr -d '\r'
+  echo "measure $(cat "$dir/measure")"
 }
-EOF
-nginx -p "$dir" -e "$dir/nginx-error.log" -c "$dir/nginx.conf" -g 'daemon off;' &
-nginx_pid=$!
-for port in "${ports[@]}"; do
-  for _ in $(seq 100); do
-    curl -s -f -o /dev/null "http://127.0.0.1:$port/toplist?page=1" && break
-    sleep 0.05
-  done
-  listing=$(curl -s -f "http://127.0.0.1:$port/toplist?page=1" || true)
-  [[ $listing == *'<a class="preview" href="http://127.0.0.1:'* ]] ||
-    { echo "nginx does not serve the listing on port $port:" >&2; cat "$dir/nginx-error.log" >&2; exit 1; }
-done
+# "<bytes> <files>" of the images in a folder, which is then removed.
+take_written() {
+  local bytes files
+  files=$(find "$1" -maxdepth 1 -name '*.png' | wc -l)
+  bytes=$(find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+  rm -rf "$1"
+  echo "$bytes $files"
+}
 
-driver_run() { scripts/wine-run.sh "$prefix" "$driver" "$@" | tr -d '\r'; }
+# Each run prints one line: "<seconds> <peak bytes> <bytes written> <files> <ok>".
+crawl_run() {  # SITE PAGES
+  local out=$dir/out-crawl output summary peak status seconds
+  rm -rf "$out"
+  if [ "$face" = window ]; then
+    output=$(wine_run "$driver" crawl "$1" "$2" | tr -d '\r' || true)
+    # crawl <seconds> <peak working set> <peak pagefile> <bytes> <files> <clean>
+    read -r _ s ws _ bytes files clean <<<"${output:-x 0 0 0 0 0 0}"
+    echo "$s $ws $bytes $files $clean"
+    return
+  fi
+  output=$(measured "$cli" --folder "$(windows_path "$out")" --pages "$2" --site "$1" --json)
+  summary=$(grep '"event":"summary"' <<<"$output" || true)
+  read -r _ _ peak status <<<"$(grep '^measure ' <<<"$output")"
+  seconds=$(python3 -c 'import json, sys; print(json.loads(sys.argv[1])["seconds"])' "$summary" 2>/dev/null || echo 0)
+  echo "$seconds $peak $(take_written "$out") $( [ "$status" = 0 ] && [ -n "$summary" ] && echo 1 || echo 0)"
+}
 
-# The baseline: every address of the first `pages` listing pages, in the
-# crawl's order, one curl process each; images to disk like the program.
-# Prints "curl <seconds> <image bytes written>".
-baseline_run() {
-  local site=$1 pages=$2 out=$dir/curl-out n=0 url start end
-  local -a urls
-  mapfile -t urls < <(head -n $((pages * (1 + 2 * links))) "$site/urls.txt")
+floor_run() {  # LIST
+  local out=$dir/out-floor output line peak status
+  rm -rf "$out"
+  output=$(measured "$floor" "$(windows_path "$1")" "$(windows_path "$out")")
+  line=$(grep '^floor ' <<<"$output" || echo "floor 0 0 0 1")
+  read -r _ _ peak status <<<"$(grep '^measure ' <<<"$output")"
+  read -r _ s _ _ failed <<<"$line"
+  echo "$s $peak $(take_written "$out") $( [ "$status" = 0 ] && [ "$failed" = 0 ] && echo 1 || echo 0)"
+}
+
+curl_run() {  # CONFIG
+  local out=$dir/out-curl start end status=0
+  rm -rf "$out"
   mkdir -p "$out"
   start=$(date +%s%N)
-  for url in "${urls[@]}"; do
-    case $url in
-      */img/*) curl -s -o "$out/$n.png" "$url"; n=$((n + 1)) ;;
-      *) curl -s -o /dev/null "$url" ;;
-    esac
-  done
+  curl -K "$1" || status=$?
   end=$(date +%s%N)
-  echo "curl $(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') $(cat "$out"/*.png | wc -c)"
-  rm -rf "$out"
+  echo "$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') 0 $(take_written "$out") $( [ $status = 0 ] && echo 1 || echo 0)"
+}
+
+# The request list and the curl configuration of the first P pages of a site.
+prepare() {  # SITE_DIR PAGES
+  local list=$dir/list-$(basename "$1")-$2.txt config=$dir/curl-$(basename "$1")-$2.conf
+  head -n $(($2 * (1 + 2 * links))) "$1/urls.txt" >"$list"
+  # Each transfer its own block; "Connection: close" makes every request
+  # open a new connection, as the crawl's requests do.
+  awk -v out="$dir/out-curl" '
+    { printf "url = \"%s\"\noutput = \"%s\"\nsilent\nshow-error\nheader = \"Connection: close\"\n",
+             $2, $1 == "image" ? sprintf("%s/%d.png", out, n++) : "/dev/null" }
+    NR > 0 { print "next" }' "$list" | sed '$d' >"$config"
+  echo "$list $config"
 }
 
 results=$dir/results
 : >"$results"
 for r in $(seq "$runs"); do
-  line=$(driver_run idle || true)
-  [[ $line == idle* ]] || { echo "the idle program did not start" >&2; exit 1; }
-  echo "idle run $r: $line" >&2
-  echo "$line" >>"$results"
+  if [ "$face" = window ]; then
+    line=$(wine_run "$driver" idle | tr -d '\r' || true)
+    idle=$(cut -d' ' -f2 <<<"$line")
+  else
+    line=$(measured "$cli" --version)
+    idle=$(grep '^measure ' <<<"$line" | cut -d' ' -f3)
+  fi
+  [ -n "$idle" ] && [ "$idle" -gt 0 ] || { echo "the idle program did not start: $line" >&2; exit 1; }
+  echo "idle run $r: $idle bytes" >&2
+  echo "idle $idle" >>"$results"
 done
 
-i=0
 for s in $sizes_list; do
-  site=$dir/site-$s
+  site_dir=$dir/site-$s
+  site=http://127.0.0.1:${lv_site_port[$s]}
   for p in $pages_list; do
+    read -r list config <<<"$(prepare "$site_dir" "$p")"
     for r in $(seq "$runs"); do
-      crawl=$(driver_run crawl "http://127.0.0.1:${ports[$i]}" "$p" || true)
-      [[ $crawl == crawl* ]] || { echo "the crawl of P=$p S=$s did not finish" >&2; exit 1; }
-      base=$(baseline_run "$site" "$p")
-      echo "P=$p S=$s run $r: $crawl | $base" >&2
-      echo "$p $s $(bytes_of "$s") $crawl $base" >>"$results"
+      crawl=$(crawl_run "$site" "$p")
+      floor_line=$(floor_run "$list")
+      curl_line=$(curl_run "$config")
+      echo "P=$p S=$s run $r: crawl $crawl | floor $floor_line | curl $curl_line" >&2
+      echo "$p $s $(lv_bytes_of "$s") $crawl $floor_line $curl_line" >>"$results"
     done
   done
-  i=$((i + 1))
 done
 
 echo "measured in $SECONDS s" >&2
-python3 - "$results" "$links" <<'EOF'
+python3 - "$results" "$links" "$face" <<'EOF'
 import statistics, sys
 from collections import OrderedDict
 
 MB = 1024 * 1024
+LIMIT_OVER_IDLE = 24 * MB
 idle, rows = [], OrderedDict()
 for line in open(sys.argv[1]):
     f = line.split()
     if f[0] == 'idle':
         idle.append(int(f[1]))
         continue
-    # P S bytes crawl seconds ws pagefile written files clean curl seconds bytes
+    # P S bytes, then crawl, floor and curl: seconds peak written files ok
     key = (int(f[0]), f[1], int(f[2]))
-    rows.setdefault(key, []).append(dict(crawl=float(f[4]), ws=int(f[5]), written=int(f[7]), files=int(f[8]),
-                                         clean=f[9] == '1', curl=float(f[11]), curl_bytes=int(f[12])))
-links = int(sys.argv[2])
-idle_ws = statistics.median(idle)
-print('Wine idle footprint (program started, no crawl): %.1f MB peak working set' % (idle_ws / MB))
+    runs = [dict(s=float(f[i]), peak=int(f[i + 1]), written=int(f[i + 2]), files=int(f[i + 3]), ok=f[i + 4] == '1')
+            for i in (3, 8, 13)]
+    rows.setdefault(key, []).append(dict(zip(('crawl', 'floor', 'curl'), runs)))
+links, face = int(sys.argv[2]), sys.argv[3]
+idle_peak = statistics.median(idle)
+limit = idle_peak + LIMIT_OVER_IDLE
+
+
+def spread(values, fmt):
+    return (fmt + ' (' + fmt + '-' + fmt + ')') % (statistics.median(values), min(values), max(values))
+
+
+print('crawl: %s; medians of %d runs, (min-max)' % ('lumivant-cli --json summary seconds' if face == 'cli'
+                                                    else 'window program, click to closing message',
+                                                    len(next(iter(rows.values()))) if rows else 0))
+print('Wine idle footprint (program started, nothing crawled): %.1f MB peak; memory limit %.1f MB'
+      % (idle_peak / MB, limit / MB))
 print()
-print('%4s %6s %10s %12s %7s %10s %10s %14s' % ('P', 'S', 'crawl s', 'baseline s', 'ratio', 'peak MB', 'limit MB',
-                                              'bytes written'))
+head = '%3s %5s  %-21s %-21s %-21s %11s %10s  %-21s %8s %13s'
+print(head % ('P', 'S', 'crawl s', 'floor s', 'curl s', 'crawl/floor', 'crawl/curl', 'crawl peak MB',
+              'limit MB', 'bytes written'))
 ratios, faults, misses = {}, [], []
 for (p, s, size), runs in rows.items():
-    crawl = statistics.median(r['crawl'] for r in runs)
-    curl = statistics.median(r['curl'] for r in runs)
-    ws = statistics.median(r['ws'] for r in runs)
-    written = statistics.median(r['written'] for r in runs)
-    limit = idle_ws + 3 * size + 16 * MB
-    ratio = crawl / curl
+    med = {k: statistics.median(r[k]['s'] for r in runs) for k in ('crawl', 'floor', 'curl')}
+    peaks = [r['crawl']['peak'] / MB for r in runs]
+    written = statistics.median(r['crawl']['written'] for r in runs)
+    ratio = med['crawl'] / med['floor'] if med['floor'] else float('inf')
     ratios[(p, s)] = ratio
-    print('%4d %6s %10.2f %12.2f %7.2f %10.1f %10.1f %14d' % (p, s, crawl, curl, ratio, ws / MB, limit / MB, written))
-    for r in runs:
-        if not r['clean'] or r['files'] != p * links or r['written'] != r['curl_bytes']:
-            faults.append('P=%d S=%s: %d files, %d bytes (curl %d), clean message %s'
-                          % (p, s, r['files'], r['written'], r['curl_bytes'], r['clean']))
-    if ratio > 1.3:
-        misses.append('P=%d S=%s: ratio %.2f > 1.3' % (p, s, ratio))
-    if ws > limit:
-        misses.append('P=%d S=%s: peak %.1f MB > %.1f MB' % (p, s, ws / MB, limit / MB))
+    print(head % (p, s, spread([r['crawl']['s'] for r in runs], '%.2f'), spread([r['floor']['s'] for r in runs], '%.2f'),
+                  spread([r['curl']['s'] for r in runs], '%.2f'), '%.2f' % ratio,
+                  '%.2f' % (med['crawl'] / med['curl'] if med['curl'] else float('inf')),
+                  spread(peaks, '%.1f'), '%.1f' % (limit / MB), '%d' % written))
+    for n, r in enumerate(runs, 1):
+        for k in ('crawl', 'floor', 'curl'):
+            if not r[k]['ok'] or r[k]['files'] != p * links or r[k]['written'] != p * links * size:
+                faults.append('P=%d S=%s run %d %s: %d files, %d bytes (want %d, %d), ok %s'
+                              % (p, s, n, k, r[k]['files'], r[k]['written'], p * links, p * links * size, r[k]['ok']))
+    if ratio > 1.10:
+        misses.append('P=%d S=%s: crawl/floor %.2f > 1.10' % (p, s, ratio))
+    if statistics.median(peaks) * MB > limit:
+        misses.append('P=%d S=%s: peak %.1f MB > %.1f MB' % (p, s, statistics.median(peaks), limit / MB))
 print()
 pages = sorted({p for p, _ in ratios})
-for s in OrderedDict((s, 0) for _, s in ratios):
-    first, last = ratios.get((pages[0], s)), ratios.get((pages[-1], s))
-    if first and last and len(pages) > 1:
-        growth = last / first - 1
-        print('S=%s: ratio from P=%d to P=%d grows %+.1f %%' % (s, pages[0], pages[-1], 100 * growth))
-        if growth > 0.10:
-            misses.append('S=%s: ratio grows %.1f %% > 10 %%' % (s, 100 * growth))
+if len(pages) > 1:
+    for s in OrderedDict((s, 0) for _, s in ratios):
+        base = ratios.get((pages[0], s))
+        if not base:
+            continue
+        devs = [(p, ratios[(p, s)] / base - 1) for p in pages[1:] if (p, s) in ratios]
+        print('S=%s: crawl/floor against P=%d: %s' % (s, pages[0], ', '.join('P=%d %+.1f %%' % (p, 100 * d)
+                                                                            for p, d in devs)))
+        misses += ['S=%s P=%d: crawl/floor moves %+.1f %% from P=%d, beyond 10 %%' % (s, p, 100 * d, pages[0])
+                   for p, d in devs if abs(d) > 0.10]
 print()
+print('target: crawl/floor <= 1.10 at every P and S')
+print('target: crawl/floor flat in P, within 10 % of its value at the smallest P')
+print('target: crawl peak memory <= Wine idle + 24 MB = %.1f MB at every S' % (limit / MB))
 for fault in faults:
     print('WRONG OUTPUT ' + fault)
 print('targets: ' + ('all met' if not misses else 'missed: ' + '; '.join(misses)))
