@@ -34,16 +34,10 @@ face=${LV_BENCH_FACE:-cli}
 links=24
 case $face in cli | window) ;; *) echo "LV_BENCH_FACE is cli or window, not $face" >&2; exit 2 ;; esac
 
-bash scripts/deps.sh
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DLV_WERROR=ON -DLV_BENCH=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
-elif ! grep -q '^LV_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
-  cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null
-fi
+source bench/common.sh
 targets=(lumivant-cli crawl_floor)
 [ "$face" = cli ] || targets+=(Lumivant crawl_bench_driver)
-cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+lv_bench_build "$build" "${targets[@]}"
 cli=$build/cli/lumivant-cli.exe
 floor=$build/bench/crawl_floor.exe
 driver=$build/bench/crawl_bench_driver.exe
@@ -52,7 +46,6 @@ prefix=$build/wineprefix
 [ "$face" = cli ] || prefix=$build/wineprefix-window
 
 dir=$(mktemp -d /tmp/lumivant-crawl-bench.XXXXXX)
-source bench/serve_sites.sh
 [ "$face" = cli ] || source scripts/xvfb.sh
 cleanup() {
   lv_stop_sites
@@ -66,8 +59,6 @@ for p in $pages_list; do ((p > max_pages)) && max_pages=$p; done
 # shellcheck disable=SC2086
 lv_serve_sites "$dir" "$max_pages" "$links" $sizes_list
 
-# The folder as the Windows programs see it: Wine maps / to drive Z:.
-windows_path() { echo "Z:${1//\//\\}"; }
 wine_run() { scripts/wine-run.sh "$prefix" "$@"; }
 # Runs a Windows program under Wine, measured; prints its output, then
 # "measure <wall s> <peak bytes> <status>".
@@ -95,7 +86,7 @@ crawl_run() {  # SITE PAGES
     echo "$s $ws $bytes $files $clean"
     return
   fi
-  output=$(measured "$cli" --folder "$(windows_path "$out")" --pages "$2" --site "$1" --json)
+  output=$(measured "$cli" --folder "$(lv_windows_path "$out")" --pages "$2" --site "$1" --json)
   summary=$(grep '"event":"summary"' <<<"$output" || true)
   read -r _ _ peak status <<<"$(grep '^measure ' <<<"$output")"
   seconds=$(python3 -c 'import json, sys; print(json.loads(sys.argv[1])["seconds"])' "$summary" 2>/dev/null || echo 0)
@@ -105,7 +96,7 @@ crawl_run() {  # SITE PAGES
 floor_run() {  # LIST
   local out=$dir/out-floor output line peak status
   rm -rf "$out"
-  output=$(measured "$floor" "$(windows_path "$1")" "$(windows_path "$out")")
+  output=$(measured "$floor" "$(lv_windows_path "$1")" "$(lv_windows_path "$out")")
   line=$(grep '^floor ' <<<"$output" || echo "floor 0 0 0 1")
   read -r _ _ peak status <<<"$(grep '^measure ' <<<"$output")"
   read -r _ s _ _ failed <<<"$line"

@@ -12,9 +12,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bench/platform_calls.h"
@@ -23,32 +21,9 @@
 namespace lv::bench {
 namespace {
 
-struct Request {
-  bool image = false;
-  std::string url;
-};
-
-bool ReadRequests(const char* path, std::vector<Request>& requests) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  char line[4096];
-  bool ok = true;
-  while (ok && std::fgets(line, sizeof line, file)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (text.empty()) continue;
-    const std::size_t space = text.find(' ');
-    const std::string kind = text.substr(0, space);
-    ok = space != std::string::npos && (kind == "page" || kind == "image");
-    if (ok) requests.push_back({kind == "image", text.substr(space + 1)});
-  }
-  std::fclose(file);
-  return ok;
-}
-
 int Run(const char* listPath, const std::string& folder) {
-  std::vector<Request> requests;
-  if (!ReadRequests(listPath, requests)) {
+  std::vector<ListedRequest> requests;
+  if (!ReadRequestList(listPath, requests)) {
     std::fprintf(stderr, "crawl_floor: cannot read the request list %s\n", listPath);
     return 2;
   }
@@ -63,7 +38,7 @@ int Run(const char* listPath, const std::string& folder) {
   int failed = 0;
 
   const double start = Now();
-  for (const Request& request : requests) {
+  for (const ListedRequest& request : requests) {
     if (!request.image) {
       const PageFetcher::Result page = pages.Fetch(request.url);
       if (page.status != 200 || page.bytes == 0) {

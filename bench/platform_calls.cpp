@@ -1,5 +1,6 @@
 #include "bench/platform_calls.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -194,6 +195,24 @@ ImageFetcher::Result ImageFetcher::Fetch(const std::string& url, std::vector<cha
   }
   result.complete = result.announced < 0 || static_cast<long long>(result.bytes) == result.announced;
   return result;
+}
+
+bool ReadRequestList(const std::string& path, std::vector<ListedRequest>& requests) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  char line[4096];
+  bool ok = true;
+  while (ok && std::fgets(line, sizeof line, file)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.empty()) continue;
+    const std::size_t space = text.find(' ');
+    const std::string kind = text.substr(0, space);
+    ok = space != std::string::npos && (kind == "page" || kind == "image");
+    if (ok) requests.push_back({kind == "image", text.substr(space + 1)});
+  }
+  std::fclose(file);
+  return ok;
 }
 
 bool WriteWholeFile(const std::string& path, const char* data, std::size_t size) {

@@ -84,6 +84,16 @@ class ImageFetcher {
   win::UniqueInternet keptConnection_;
 };
 
+// One request of a crawl, in a list as bench/make_site.py writes it: "page
+// ADDRESS" or "image ADDRESS" a line.
+struct ListedRequest {
+  bool image = false;
+  std::string url;
+};
+
+// False when the file cannot be read or a line is neither kind.
+bool ReadRequestList(const std::string& path, std::vector<ListedRequest>& requests);
+
 // Writes size bytes to a new file at path with CreateFile and WriteFile.
 bool WriteWholeFile(const std::string& path, const char* data, std::size_t size);
 

@@ -27,7 +27,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,11 +40,6 @@ namespace {
 constexpr int kFileNames = 100;
 constexpr int kProgressEvery = 10;
 
-struct Request {
-  bool image = false;
-  std::string url;
-};
-
 struct Settings {
   std::string listPath;
   long count = 0;
@@ -55,19 +49,10 @@ struct Settings {
   ImageCallOptions calls;
 };
 
-bool ReadRequests(const std::string& path, std::vector<Request>& requests) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  char line[4096];
-  while (std::fgets(line, sizeof line, file)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    const std::size_t space = text.find(' ');
-    if (space == std::string::npos) continue;
-    requests.push_back({text.compare(0, space, "image") == 0, text.substr(space + 1)});
-  }
-  std::fclose(file);
-  for (const Request& r : requests) {
+// The list, holding at least one image.
+bool ReadRequests(const std::string& path, std::vector<ListedRequest>& requests) {
+  if (!ReadRequestList(path, requests)) return false;
+  for (const ListedRequest& r : requests) {
     if (r.image) return true;
   }
   return false;
@@ -103,7 +88,7 @@ void Say(const char* format, ...) {
   std::fflush(stdout);
 }
 
-void Stress(const Settings& s, const std::vector<Request>& requests) {
+void Stress(const Settings& s, const std::vector<ListedRequest>& requests) {
   win::ComScope com;
   PageFetcher pages;
   ImageFetcher images(s.calls);
@@ -111,7 +96,7 @@ void Stress(const Settings& s, const std::vector<Request>& requests) {
   long imageCount = 0, imageFailures = 0, pageFailures = 0;
   const double start = Now();
   for (std::size_t next = 0; imageCount < s.count; next = (next + 1) % requests.size()) {
-    const Request& request = requests[next];
+    const ListedRequest& request = requests[next];
     if (!request.image) {
       if (!s.pages) continue;
       const PageFetcher::Result page = pages.Fetch(request.url);
@@ -142,7 +127,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: wininet_stress URLS COUNT FOLDER [options] (see the source for the options)\n");
     return 2;
   }
-  std::vector<lv::bench::Request> requests;
+  std::vector<lv::bench::ListedRequest> requests;
   if (!lv::bench::ReadRequests(settings.listPath, requests)) {
     std::fprintf(stderr, "wininet_stress: cannot read the request list %s\n", settings.listPath.c_str());
     return 2;

@@ -45,19 +45,12 @@ options_of() {
 }
 for v in "${variants[@]}"; do options_of "$v" >/dev/null || { echo "unknown variant $v" >&2; exit 2; }; done
 
-bash scripts/deps.sh
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DLV_WERROR=ON -DLV_BENCH=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$root/scripts/wine-run.sh;$build/wineprefix" >/dev/null
-elif ! grep -q '^LV_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
-  cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null
-fi
-cmake --build "$build" -j2 --target wininet_stress >/dev/null
+source bench/common.sh
+lv_bench_build "$build" wininet_stress
 stress=$build/bench/wininet_stress.exe
 prefix=$build/wineprefix
 
 dir=$(mktemp -d /tmp/lumivant-wininet-stress.XXXXXX)
-source bench/serve_sites.sh
 cleanup() {
   lv_stop_sites
   rm -rf "$dir"
@@ -65,7 +58,6 @@ cleanup() {
 trap cleanup EXIT
 LV_ACCESS_LOG=1 lv_serve_sites "$dir" "$pages" "$links" "$size"
 list=$dir/site-$size/urls.txt
-windows_path() { echo "Z:${1//\//\\}"; }
 
 report=$dir/report
 : >"$report"
@@ -77,8 +69,8 @@ for v in "${variants[@]}"; do
   while ((done_images < count && SECONDS < deadline)); do
     want=$((count - done_images < chunk ? count - done_images : chunk))
     status=0
-    timeout -k 10 "$run_seconds" scripts/wine-run.sh "$prefix" "$stress" "$(windows_path "$list")" "$want" \
-      "$(windows_path "$dir/out")" "${options[@]}" >"$dir/run.txt" 2>&1 || status=$?
+    timeout -k 10 "$run_seconds" scripts/wine-run.sh "$prefix" "$stress" "$(lv_windows_path "$list")" "$want" \
+      "$(lv_windows_path "$dir/out")" "${options[@]}" >"$dir/run.txt" 2>&1 || status=$?
     tr -d '\r' <"$dir/run.txt" >"$dir/run.log"
     runs=$((runs + 1))
     # Images that ended, from the last progress line or the closing line.

@@ -1,11 +1,32 @@
-# Sourced by the bench scripts: generates wallpaper sites and serves them with
-# nginx on 127.0.0.1, one port per site.
+# Sourced by the bench scripts, from the source tree's top.
+#
+#   lv_bench_build BUILD_DIR TARGET...
+# installs what is missing, configures BUILD_DIR like the windows preset with
+# the benchmarks on (or turns them on in an existing one) and builds TARGETs.
 #
 #   lv_serve_sites DIR PAGES LINKS SIZE...
+# generates wallpaper sites and serves them with nginx on 127.0.0.1, one
+# port per site:
 # writes DIR/site-SIZE for every SIZE (100K, 1M, 8M or bytes; make_site.py
 # lays them out), starts nginx over them, and sets lv_site_port[SIZE] and
 # lv_nginx_pid. nginx logs every request's line and status to
 # DIR/access.log when LV_ACCESS_LOG=1. lv_stop_sites stops it.
+
+lv_bench_build() {
+  local build=$1
+  shift
+  bash scripts/deps.sh
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+      -DLV_WERROR=ON -DLV_BENCH=ON "-DCMAKE_CROSSCOMPILING_EMULATOR=$PWD/scripts/wine-run.sh;$build/wineprefix" >/dev/null
+  elif ! grep -q '^LV_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
+    cmake -S . -B "$build" -DLV_BENCH=ON >/dev/null
+  fi
+  cmake --build "$build" -j2 --target "$@" >/dev/null
+}
+
+# A path as the Windows programs see it: Wine maps / to drive Z:.
+lv_windows_path() { echo "Z:${1//\//\\}"; }
 
 lv_bytes_of() {
   case $1 in
