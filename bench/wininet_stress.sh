@@ -14,8 +14,8 @@
 #
 # Variants (default: all): product no-cookies no-ui http11 no-accept-types
 # connection-close keep-connection connection-first session-per-page
-# session-per-image thread images-only. LV_STRESS_SIZE sets the image size
-# (256K).
+# session-per-image thread images-only, or several joined with "+".
+# LV_STRESS_SIZE sets the image size (256K).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -33,15 +33,21 @@ variants=("$@")
 links=24
 pages=4
 
+# The program's options for a variant; variants join with "+", e.g.
+# connection-close+thread.
 options_of() {
-  case $1 in
-    product) echo "" ;;
-    no-cookies | no-ui | http11 | no-accept-types | connection-close | keep-connection | connection-first | thread \
-      | images-only) echo "--$1" ;;
-    session-per-page) echo "--session-every $links" ;;
-    session-per-image) echo "--session-every 1" ;;
-    *) return 1 ;;
-  esac
+  local part options=
+  for part in ${1//+/ }; do
+    case $part in
+      product) ;;
+      no-cookies | no-ui | http11 | no-accept-types | connection-close | keep-connection | connection-first | thread \
+        | images-only) options+=" --$part" ;;
+      session-per-page) options+=" --session-every $links" ;;
+      session-per-image) options+=" --session-every 1" ;;
+      *) return 1 ;;
+    esac
+  done
+  echo "$options"
 }
 for v in "${variants[@]}"; do options_of "$v" >/dev/null || { echo "unknown variant $v" >&2; exit 2; }; done
 
@@ -93,6 +99,8 @@ for v in "${variants[@]}"; do
   wrong=$(grep -v -E '^[0-9]+ "GET /(img/[0-9]+-[0-9]+\.png|w/[0-9]+-[0-9]+\.html|toplist\?page=[0-9]+) HTTP/1\.[01]"$' \
     "$dir/access.log" >"$dir/wrong-$v.log" || true; wc -l <"$dir/wrong-$v.log")
   head -n 5 "$dir/wrong-$v.log" | sed "s/^/$v: wrong request line: /" >&2
+  echo "$v: image requests on the wire: $(grep -c '"GET /img/.* HTTP/1\.0"$' "$dir/access.log" || true) HTTP/1.0," \
+    "$(grep -c '"GET /img/.* HTTP/1\.1"$' "$dir/access.log" || true) HTTP/1.1" >&2
   # Per 10,000 image requests as the server counted them: a run that
   # crashed made more requests than its last progress line tells.
   line=$(awk -v v="$v" -v f="$failed" -v c="$crashes" -v t="$timeouts" -v w="$wrong" \
