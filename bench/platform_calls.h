@@ -39,7 +39,7 @@ class PageFetcher {
 
 // How the image requests call WinINet. The defaults are the product's calls.
 struct ImageCallOptions {
-  DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+  DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   const char* version = "HTTP/1.0";
   // The accept types handed to HttpOpenRequest: the product's one entry, or
   // none at all.
