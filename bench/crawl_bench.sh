@@ -122,7 +122,7 @@ prepare() {  # SITE_DIR PAGES
   awk -v out="$dir/out-curl" '
     { printf "url = \"%s\"\noutput = \"%s\"\nsilent\nshow-error\nheader = \"Connection: close\"\n",
              $2, $1 == "image" ? sprintf("%s/%d.png", out, n++) : "/dev/null" }
-    NR > 0 { print "next" }' "$list" | sed '$d' >"$config"
+    { print "next" }' "$list" | sed '$d' >"$config"
   echo "$list $config"
 }
 

@@ -101,12 +101,14 @@ for v in "${variants[@]}"; do
   head -n 5 "$dir/wrong-$v.log" | sed "s/^/$v: wrong request line: /" >&2
   echo "$v: image requests on the wire: $(grep -c '"GET /img/.* HTTP/1\.0"$' "$dir/access.log" || true) HTTP/1.0," \
     "$(grep -c '"GET /img/.* HTTP/1\.1"$' "$dir/access.log" || true) HTTP/1.1" >&2
-  # Per 10,000 image requests as the server counted them: a run that
-  # crashed made more requests than its last progress line tells.
+  # Per 10,000 image requests as the server counted them (a run that
+  # crashed made more than its last progress line tells), or as the program
+  # counted them when fewer reached the server.
   line=$(awk -v v="$v" -v f="$failed" -v c="$crashes" -v t="$timeouts" -v w="$wrong" \
-    -v pf="$page_failed" -v seen="$seen" -v runs="$runs" 'BEGIN {
-      printf "%-18s %7d %7d %8.1f %7d %8.1f %6d %8d %6d %5d\n", v, seen, f, seen ? f * 10000 / seen : 0, c,
-             seen ? c * 10000 / seen : 0, t, w, pf, runs }')
+    -v pf="$page_failed" -v seen="$seen" -v made="$done_images" -v runs="$runs" 'BEGIN {
+      n = seen > made ? seen : made
+      printf "%-18s %7d %7d %8.1f %7d %8.1f %6d %8d %6d %5d\n", v, n, f, n ? f * 10000 / n : 0, c,
+             n ? c * 10000 / n : 0, t, w, pf, runs }')
   echo "$line" >&2
   echo "$line" >>"$report"
 done
