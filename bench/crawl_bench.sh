@@ -75,7 +75,8 @@ take_written() {
   echo "$bytes $files"
 }
 
-# Each run prints one line: "<seconds> <peak bytes> <bytes written> <files> <ok>".
+# Each run prints one line: "<seconds> <peak bytes> <bytes written> <files>
+# <1 when it ended cleanly>".
 crawl_run() {  # SITE PAGES
   local out=$dir/out-crawl output summary peak status seconds
   rm -rf "$out"
@@ -90,6 +91,7 @@ crawl_run() {  # SITE PAGES
   summary=$(grep '"event":"summary"' <<<"$output" || true)
   read -r _ _ peak status <<<"$(grep '^measure ' <<<"$output")"
   seconds=$(python3 -c 'import json, sys; print(json.loads(sys.argv[1])["seconds"])' "$summary" 2>/dev/null || echo 0)
+  [ "$status" = 0 ] || echo "crawl ended with status $status: $(grep -v '^measure ' <<<"$output" | tail -n 2)" >&2
   echo "$seconds $peak $(take_written "$out") $( [ "$status" = 0 ] && [ -n "$summary" ] && echo 1 || echo 0)"
 }
 
@@ -111,6 +113,20 @@ curl_run() {  # CONFIG
   curl -K "$1" || status=$?
   end=$(date +%s%N)
   echo "$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }') 0 $(take_written "$out") $( [ $status = 0 ] && echo 1 || echo 0)"
+}
+
+# Runs one of the runs above; when it did not end cleanly (WinINet under
+# Wine crashes now and then, or cuts an image's path), runs it again, at
+# most twice more. Appends how many times it was repeated.
+repeating() {
+  local line repeats=0
+  line=$("$@")
+  while [[ $line != *' 1' ]] && ((repeats < 2)); do
+    echo "  repeating $1 after: $line" >&2
+    repeats=$((repeats + 1))
+    line=$("$@")
+  done
+  echo "$line $repeats"
 }
 
 # The request list and the curl configuration of the first P pages of a site.
@@ -147,9 +163,9 @@ for s in $sizes_list; do
   for p in $pages_list; do
     read -r list config <<<"$(prepare "$site_dir" "$p")"
     for r in $(seq "$runs"); do
-      crawl=$(crawl_run "$site" "$p")
-      floor_line=$(floor_run "$list")
-      curl_line=$(curl_run "$config")
+      crawl=$(repeating crawl_run "$site" "$p")
+      floor_line=$(repeating floor_run "$list")
+      curl_line=$(repeating curl_run "$config")
       echo "P=$p S=$s run $r: crawl $crawl | floor $floor_line | curl $curl_line" >&2
       echo "$p $s $(lv_bytes_of "$s") $crawl $floor_line $curl_line" >>"$results"
     done
@@ -169,10 +185,10 @@ for line in open(sys.argv[1]):
     if f[0] == 'idle':
         idle.append(int(f[1]))
         continue
-    # P S bytes, then crawl, floor and curl: seconds peak written files ok
+    # P S bytes, then crawl, floor and curl: seconds peak written files ok repeats
     key = (int(f[0]), f[1], int(f[2]))
-    runs = [dict(s=float(f[i]), peak=int(f[i + 1]), written=int(f[i + 2]), files=int(f[i + 3]), ok=f[i + 4] == '1')
-            for i in (3, 8, 13)]
+    runs = [dict(s=float(f[i]), peak=int(f[i + 1]), written=int(f[i + 2]), files=int(f[i + 3]), ok=f[i + 4] == '1',
+                 repeats=int(f[i + 5])) for i in (3, 9, 15)]
     rows.setdefault(key, []).append(dict(zip(('crawl', 'floor', 'curl'), runs)))
 links, face = int(sys.argv[2]), sys.argv[3]
 idle_peak = statistics.median(idle)
@@ -189,9 +205,9 @@ print('crawl: %s; medians of %d runs, (min-max)' % ('lumivant-cli --json summary
 print('Wine idle footprint (program started, nothing crawled): %.1f MB peak; memory limit %.1f MB'
       % (idle_peak / MB, limit / MB))
 print()
-head = '%3s %5s  %-21s %-21s %-21s %11s %10s  %-21s %8s %13s'
+head = '%3s %5s  %-21s %-21s %-21s %11s %10s  %-21s %8s %13s %8s'
 print(head % ('P', 'S', 'crawl s', 'floor s', 'curl s', 'crawl/floor', 'crawl/curl', 'crawl peak MB',
-              'limit MB', 'bytes written'))
+              'limit MB', 'bytes written', 'repeats'))
 ratios, faults, misses = {}, [], []
 for (p, s, size), runs in rows.items():
     med = {k: statistics.median(r[k]['s'] for r in runs) for k in ('crawl', 'floor', 'curl')}
@@ -202,7 +218,8 @@ for (p, s, size), runs in rows.items():
     print(head % (p, s, spread([r['crawl']['s'] for r in runs], '%.2f'), spread([r['floor']['s'] for r in runs], '%.2f'),
                   spread([r['curl']['s'] for r in runs], '%.2f'), '%.2f' % ratio,
                   '%.2f' % (med['crawl'] / med['curl'] if med['curl'] else float('inf')),
-                  spread(peaks, '%.1f'), '%.1f' % (limit / MB), '%d' % written))
+                  spread(peaks, '%.1f'), '%.1f' % (limit / MB), '%d' % written,
+                  '%d/%d' % (sum(r['crawl']['repeats'] for r in runs), sum(r['floor']['repeats'] for r in runs))))
     for n, r in enumerate(runs, 1):
         for k in ('crawl', 'floor', 'curl'):
             if not r[k]['ok'] or r[k]['files'] != p * links or r[k]['written'] != p * links * size:
@@ -224,6 +241,8 @@ if len(pages) > 1:
                                                                             for p, d in devs)))
         misses += ['S=%s P=%d: crawl/floor moves %+.1f %% from P=%d, beyond 10 %%' % (s, p, 100 * d, pages[0])
                    for p, d in devs if abs(d) > 0.10]
+print()
+print('repeats: crawl/floor runs made again because the first did not end cleanly (a crash or a failed image)')
 print()
 print('target: crawl/floor <= 1.10 at every P and S')
 print('target: crawl/floor flat in P, within 10 % of its value at the smallest P')

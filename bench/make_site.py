@@ -6,7 +6,9 @@ make_site.py OUT BASE PAGES LINKS IMAGE_BYTES writes into OUT:
                        exact tag form the crawl looks for
   w/<page>-<k>.html    one detail page per link, naming its image
   img/<page>-<k>.png   one address per link, a symbolic link to one of LINKS
-                       shared files of IMAGE_BYTES random bytes (disk stays small)
+                       shared files (disk stays small): whole PNG files of
+                       exactly IMAGE_BYTES (at least 57), framed as the crawl
+                       checks, their data chunk random bytes
   urls.txt             every request in the order the crawl makes them, one a
                        line: "page ADDRESS" for a listing page, then for each
                        link "page ADDRESS" of its detail page and "image
@@ -15,7 +17,9 @@ Addresses are absolute (BASE is scheme, host and port) because the crawl uses
 them as they stand. nginx maps /toplist?page=N to toplist/N.html.
 """
 import os
+import struct
 import sys
+import zlib
 
 # Filler that makes the pages look like real ones: multi-byte UTF-8 text the
 # conversion to code page 936 has to work through, and markup near the links.
@@ -39,6 +43,19 @@ def detail_page(base, page, k):
             + DETAIL_FILLER + '</body></html>\n')
 
 
+def png_chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+
+def png_of_size(size):
+    """A PNG of exactly `size` bytes: signature, a 1x1 header, one data chunk, the end."""
+    header = png_chunk(b'IHDR', struct.pack('>IIBBBBB', 1, 1, 8, 2, 0, 0, 0))
+    frame = 8 + len(header) + 12 + 12
+    if size < frame:
+        raise SystemExit('an image needs at least %d bytes' % frame)
+    return b'\x89PNG\r\n\x1a\n' + header + png_chunk(b'IDAT', os.urandom(size - frame)) + png_chunk(b'IEND', b'')
+
+
 def write_text(path, text):
     with open(path, 'w', encoding='utf-8', newline='') as f:
         f.write(text)
@@ -50,7 +67,7 @@ def main():
         os.makedirs(os.path.join(out, sub), exist_ok=True)
     for k in range(links):
         with open(os.path.join(out, 'files', '%d.png' % k), 'wb') as f:
-            f.write(os.urandom(image_bytes))
+            f.write(png_of_size(image_bytes))
     urls = []
     for page in range(1, pages + 1):
         write_text(os.path.join(out, 'toplist', '%d.html' % page), listing_page(base, page, links))
