@@ -70,7 +70,7 @@ measured() {
 take_written() {
   local bytes files
   files=$(find "$1" -maxdepth 1 -name '*.png' | wc -l)
-  bytes=$(find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n += $1 } END { printf "%d\n", n }')
+  bytes=$(find "$1" -maxdepth 1 -name '*.png' -printf '%s\n' | awk '{ n += $1 } END { printf "%.0f\n", n }')
   rm -rf "$1"
   echo "$bytes $files"
 }
