@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <iterator>
 #include <utility>
 
 #include "win/com.h"
@@ -13,9 +15,17 @@ constexpr char kPageUserAgent[] = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT
 constexpr char kImageUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr DWORD kReadWithoutLength = 1024 * 1024;
 
-// Calls one member; arguments are given right to left, as IDispatch wants them.
-HRESULT Call(IDispatch* object, DISPID id, WORD kind, VARIANTARG* reversedArgs, UINT count, VARIANT* result) {
-  DISPPARAMS params{reversedArgs, nullptr, count, 0};
+// Calls one member with its arguments given left to right. They stay owned
+// by the caller's Variants: COM only reads them.
+HRESULT Call(IDispatch* object, DISPID id, WORD kind, std::initializer_list<const win::Variant*> args,
+             VARIANT* result) {
+  VARIANTARG reversed[3];
+  UINT count = 0;
+  for (const win::Variant* arg : args) {
+    if (count == std::size(reversed)) return E_INVALIDARG;
+    reversed[args.size() - 1 - count++] = arg->Get();
+  }
+  DISPPARAMS params{count ? reversed : nullptr, nullptr, count, 0};
   EXCEPINFO exception{};
   const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception, nullptr);
   if (hr == DISP_E_EXCEPTION) {
@@ -27,10 +37,9 @@ HRESULT Call(IDispatch* object, DISPID id, WORD kind, VARIANTARG* reversedArgs, 
 }
 
 HRESULT SetHeader(IDispatch* request, DISPID id, const char* name, const std::string& value) {
-  win::Variant args[2];
-  args[1] = win::Variant::FromText(name);
-  args[0] = win::Variant::FromText(value);
-  return Call(request, id, DISPATCH_METHOD, args, 2, nullptr);
+  const win::Variant n = win::Variant::FromText(name);
+  const win::Variant v = win::Variant::FromText(value);
+  return Call(request, id, DISPATCH_METHOD, {&n, &v}, nullptr);
 }
 
 struct Address {
@@ -93,29 +102,30 @@ PageFetcher::Result PageFetcher::Fetch(const std::string& url) {
   if (!object || (!haveIds_ && !LookUpMembers(object.Get()))) return result;
   IDispatch* request = object.Get();
 
-  win::Variant open[3];  // right to left: async, url, verb
-  open[2] = win::Variant::FromText("GET");
-  open[1] = win::Variant::FromText(url);
-  open[0] = win::Variant::FromBool(false);
-  if (FAILED(Call(request, ids_[kOpen], DISPATCH_METHOD, open, 3, nullptr))) return result;
+  const win::Variant verb = win::Variant::FromText("GET");
+  const win::Variant address = win::Variant::FromText(url);
+  const win::Variant async = win::Variant::FromBool(false);
+  if (FAILED(Call(request, ids_[kOpen], DISPATCH_METHOD, {&verb, &address, &async}, nullptr))) return result;
   SetHeader(request, ids_[kSetRequestHeader], "Accept", "*/*");
   SetHeader(request, ids_[kSetRequestHeader], "Referer", url);
   SetHeader(request, ids_[kSetRequestHeader], "Accept-Language", "zh-cn");
   SetHeader(request, ids_[kSetRequestHeader], "User-Agent", kPageUserAgent);
-  win::Variant body;
-  if (FAILED(Call(request, ids_[kSend], DISPATCH_METHOD, &body, 1, nullptr))) return result;
+  const win::Variant body;
+  if (FAILED(Call(request, ids_[kSend], DISPATCH_METHOD, {&body}, nullptr))) return result;
 
   win::Variant status;
-  if (SUCCEEDED(Call(request, ids_[kStatus], DISPATCH_PROPERTYGET, nullptr, 0, status.Put())) &&
-      SUCCEEDED(::VariantChangeType(&status, &status, 0, VT_I4))) {
-    result.status = status.lVal;
+  VARIANT* code = status.Put();
+  if (SUCCEEDED(Call(request, ids_[kStatus], DISPATCH_PROPERTYGET, {}, code)) &&
+      SUCCEEDED(::VariantChangeType(code, code, 0, VT_I4))) {
+    result.status = code->lVal;
   }
   win::Variant bytes;
-  if (SUCCEEDED(Call(request, ids_[kResponseBody], DISPATCH_PROPERTYGET, nullptr, 0, bytes.Put())) &&
-      bytes.vt == (VT_ARRAY | VT_UI1) && bytes.parray) {
+  VARIANT* array = bytes.Put();
+  if (SUCCEEDED(Call(request, ids_[kResponseBody], DISPATCH_PROPERTYGET, {}, array)) &&
+      array->vt == (VT_ARRAY | VT_UI1) && array->parray) {
     LONG lower = 0, upper = -1;
-    ::SafeArrayGetLBound(bytes.parray, 1, &lower);
-    ::SafeArrayGetUBound(bytes.parray, 1, &upper);
+    ::SafeArrayGetLBound(array->parray, 1, &lower);
+    ::SafeArrayGetUBound(array->parray, 1, &upper);
     result.bytes = upper >= lower ? static_cast<std::size_t>(upper - lower + 1) : 0;
   }
   return result;
