@@ -45,7 +45,7 @@ struct ImageCallOptions {
   // none at all.
   bool acceptTypes = true;
   // The header block handed to HttpSendRequest.
-  std::string headers = "Accept: */*\r\n\r\n";
+  std::string headers = "Accept: */*\r\nConnection: close\r\n\r\n";
   // One InternetConnect handle per host kept for the whole run instead of
   // one per image.
   bool keepConnection = false;

@@ -113,6 +113,10 @@ TEST_F(EngineTest, TwoPagesInOrderWithEveryEventAndTheFilesTheyName) {
     EXPECT_EQ(r.version, image ? "HTTP/1.0" : "HTTP/1.1") << r.target;
     EXPECT_EQ(r.Header("User-Agent"), image ? "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
                                             : "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
+    if (image) {
+      EXPECT_EQ(r.Header("Accept"), "*/*");
+      EXPECT_EQ(r.Header("Connection"), "close");  // never a kept-alive image connection
+    }
   }
 }
 
