@@ -20,7 +20,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr const char* kVerbs[] = {"GET",     "POST",   "HEAD",  "PUT",
                                   "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 constexpr int kPost = 1;
-constexpr DWORD kWinHttpTimeout = 12002;  // ERROR_WINHTTP_TIMEOUT
 constexpr int kSettleSeconds = 5;
 
 // The WinHttp class, looked up once per process with its members' ids.

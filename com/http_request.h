@@ -65,6 +65,10 @@ struct HttpRequestOptions {
   std::int32_t* SendResult = nullptr;
 };
 
+// The WinHttp error (ERROR_WINHTTP_TIMEOUT) that SendResult carries, as an
+// HRESULT, when a request was given up on for its time-out.
+constexpr std::int32_t kWinHttpTimeout = 12002;
+
 // Sends one request and returns a copy of the response body. Initialises COM
 // for the call and undoes that before returning.
 ByteSet HttpRequest(std::string_view Url, const HttpRequestOptions& options = {});

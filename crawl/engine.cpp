@@ -78,8 +78,6 @@ PageBytes RequestPage(std::string_view address, int timeoutSeconds) {
   return page;
 }
 
-constexpr std::int64_t kWinHttpTimeout = 12002;
-
 // A request that got no answer at all is sent once more: a server may close
 // a kept-alive connection just as the next request goes out on it, and not
 // every WinHttp sends that request again by itself. A silent server is not

@@ -95,20 +95,9 @@ std::int64_t AnnouncedLength(HINTERNET request) {
   const Text headers = HeaderText(request, HTTP_QUERY_RAW_HEADERS_CRLF);
   constexpr std::string_view kName = "content-length:";
   std::int64_t length = -1;
-  std::size_t lineStart = 0;
-  while (lineStart < headers.size()) {
-    std::size_t lineEnd = headers.find("\r\n", lineStart);
-    if (lineEnd == Text::npos) lineEnd = headers.size();
-    const std::string_view line(headers.data() + lineStart, lineEnd - lineStart);
-    lineStart = lineEnd + 2;
-    if (line.size() < kName.size()) continue;
-    bool named = true;
-    for (std::size_t i = 0; i < kName.size() && named; ++i) {
-      const char c = line[i];
-      named = (c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) == kName[i];
-    }
-    if (!named) continue;
-    std::string_view value = line.substr(kName.size());
+  for (const Text& line : Split(headers, "\r\n")) {
+    if (Find(line, kName, 1, /*ignoreCase=*/true) != 1) continue;
+    std::string_view value = std::string_view(line).substr(kName.size());
     while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
     while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
     if (value.empty() || value.size() > 18) return -2;
